@@ -1,0 +1,3 @@
+#include "media/PlayListInfo.h"
+
+void registerPlayListInfoType() { qRegisterMetaType<PLAY_LIST_INFO>("PLAY_LIST_INFO"); }

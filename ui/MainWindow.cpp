@@ -1,0 +1,391 @@
+// Construction of the main window: frame, state, and the widget tree.
+
+#include "ui/DRUI.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedLayout>
+#include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "config/DataFolder.h"
+#include "config/LanguageManager.h"
+#include "ui/Styles.h"
+
+namespace {
+
+QFont calibri(int points, bool bold = false) {
+    QFont font(QStringLiteral("Calibri"), points);
+    font.setBold(bold);
+    return font;
+}
+
+void makeTextWhite(QWidget* widget) {
+    QPalette palette = widget->palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+        palette.setColor(group, QPalette::WindowText, Qt::white);
+    widget->setPalette(palette);
+}
+
+// The start page's background: the picture fills the page at any size without
+// being distorted (it is cropped, centred, when the aspect differs) and is
+// drawn from the full-resolution original, so it stays sharp when maximised.
+class BackgroundLabel : public QLabel {
+public:
+    BackgroundLabel(const QPixmap& picture, QWidget* parent) : QLabel(parent), picture(picture) {
+        setScaledContents(true);
+        setObjectName(QStringLiteral("startBackground"));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        if (picture.isNull())
+            return;
+        const QSize target = picture.size().scaled(size(), Qt::KeepAspectRatioByExpanding);
+        const QRect area((width() - target.width()) / 2, (height() - target.height()) / 2, target.width(),
+                         target.height());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(area, picture);
+    }
+
+private:
+    QPixmap picture;
+};
+
+QPushButton* makeStartButton(const QString& text, const QString& picture, QWidget* parent) {
+    auto* button = new QPushButton(QStringLiteral("   ") + text, parent);
+    const QPixmap pixmap(picture);
+    button->setIcon(QIcon(pixmap));
+    button->setIconSize(pixmap.size());
+    button->setFont(calibri(20, true));
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QLatin1String(kzp::styles::bigButton));
+    button->setMaximumWidth(300);
+    button->setMinimumHeight(85);
+    return button;
+}
+
+} // namespace
+
+DRUI::DRUI(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags) {
+    registerPlayListInfoType();
+    if (objectName().isEmpty())
+        setObjectName(QStringLiteral("DRUIClass"));
+    resize(800, 600);
+    centralWidget = new QWidget(this);
+    centralWidget->setObjectName(QStringLiteral("centralWidget"));
+    setCentralWidget(centralWidget);
+    setWindowTitle(QCoreApplication::translate("DRUIClass", "DRUI"));
+    QMetaObject::connectSlotsByName(this);
+
+    centralWidget->setStyleSheet(QLatin1String(kzp::styles::centralBackground));
+    setWindowTitle(caption("MainWnd/ProTitle"));
+    resize(1000, 680);
+    setAcceptDrops(true);
+    setWindowIcon(QIcon(QStringLiteral(":/image/logo.ico")));
+
+    refreshTimer = new QTimer(this);
+    connect(refreshTimer, SIGNAL(timeout()), this, SLOT(DoRefreshGui()));
+}
+
+DRUI::~DRUI() {
+    refreshTimer->stop();
+    delete refreshTimer;
+    refreshTimer = nullptr;
+    // Whatever ends the program, no engine may keep playing without a window.
+    if (engineProcess)
+        endEngine();
+    qDeleteAll(topMenus);
+    topMenus.clear();
+}
+
+void DRUI::setupWindow() {
+    // The engine draws into videoSurface, which is about to be destroyed.
+    if (engineProcess)
+        endEngine();
+
+    delete pageStack;
+    delete rootStack;
+    pageStack = new QStackedLayout;
+    rootStack = new QStackedLayout;
+
+    createWidgets();
+
+    rootStack->addWidget(rootWidget);
+    rootStack->setCurrentWidget(rootWidget);
+    rootStack->setContentsMargins(0, 0, 0, 0);
+
+    if (!centralLayout)
+        centralLayout = new QVBoxLayout;
+    centralLayout->addLayout(rootStack);
+    centralLayout->setSpacing(0);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    if (centralWidget->layout() != centralLayout)
+        centralWidget->setLayout(centralLayout);
+
+    prepareDataFolder();
+    playList.clear();
+    raise();
+}
+
+void DRUI::prepareDataFolder() { dataFolder = ::prepareDataFolder(QCoreApplication::applicationDirPath()); }
+
+QPushButton* DRUI::createBarButton(const QString& picture, const char* slot) {
+    auto* button = new QPushButton(this);
+    const QPixmap pixmap(picture);
+    button->setIcon(QIcon(pixmap));
+    button->setIconSize(pixmap.size());
+    button->setFixedSize(pixmap.size());
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    connect(button, SIGNAL(clicked()), this, slot);
+    return button;
+}
+
+void DRUI::createWidgets() {
+    if (rootWidget) {
+        // Detached first and freed later: this can run from inside a menu of
+        // the old tree (the language switch).
+        rootWidget->hide();
+        rootWidget->setParent(nullptr);
+        rootWidget->deleteLater();
+        rootWidget = nullptr;
+    }
+    // Parentless pop-ups of the previous build go the same way.
+    for (QMenu* menu : std::as_const(topMenus))
+        menu->deleteLater();
+    topMenus.clear();
+    menuButtons.clear();
+
+    rootWidget = new QWidget(this);
+    rootWidget->setObjectName(QStringLiteral("rootWidget"));
+    auto* rootLayout = new QVBoxLayout(rootWidget);
+    rootLayout->setSpacing(0);
+    rootLayout->setContentsMargins(0, 0, 0, 0);
+
+    // 1. Menu strip with the six menu buttons.
+    auto* stripLayout = new QVBoxLayout;
+    menuStrip = new QLabel(rootWidget);
+    menuStrip->setObjectName(QStringLiteral("menuStrip"));
+    menuStrip->setStyleSheet(QStringLiteral("background-color: rgb(239, 242, 249);"));
+    menuStrip->setMinimumSize(width(), 22);
+    for (int i = 1; i <= 6; ++i)
+        createMenuButton(i, (i - 1) * 100, menuStrip);
+    stripLayout->addWidget(menuStrip, 1);
+    rootLayout->addLayout(stripLayout);
+
+    // 2. Video area and play list.
+    auto* middle = new QHBoxLayout;
+    middle->setSpacing(0);
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->addLayout(pageStack, 8);
+    createPlayListTable();
+    if (playListTable) {
+        middle->addWidget(playListTable, 2);
+        playListTable->hide();
+    }
+    rootLayout->addLayout(middle, 60);
+
+    // Page 0: start page.
+    auto* startPage = new QWidget(this);
+    startPage->setObjectName(QStringLiteral("startPage"));
+    auto* startPageLayout = new QHBoxLayout(startPage);
+    startPageLayout->setContentsMargins(0, 0, 0, 0);
+    auto* background = new BackgroundLabel(QPixmap(QStringLiteral(":/image/bg.jpg")), startPage);
+    startPageLayout->addWidget(background);
+    auto* backgroundLayout = new QHBoxLayout(background);
+    auto* column = new QVBoxLayout;
+    auto* upper = new QVBoxLayout;
+    upper->addStretch(1);
+    startTitleLabel = new QLabel(caption("MainWnd/ProTitle"), background);
+    startTitleLabel->setObjectName(QStringLiteral("startTitleLabel"));
+    startTitleLabel->setFont(calibri(40));
+    makeTextWhite(startTitleLabel);
+    startTitleLabel->setStyleSheet(QStringLiteral("background:transparent"));
+    upper->addWidget(startTitleLabel);
+    upper->addStretch(2);
+    column->addLayout(upper, 1);
+
+    startButtonColumn = new QVBoxLayout;
+    openFileButton = makeStartButton(caption("MainWnd/OpenFile"), QStringLiteral(":/image/MoviesFolder.png"),
+                                     background);
+    openFileButton->setObjectName(QStringLiteral("openFileButton"));
+    connect(openFileButton, SIGNAL(clicked()), this, SLOT(btnOpenFile()));
+    openFolderButton =
+        makeStartButton(caption("MainWnd/OpenFolder"), QStringLiteral(":/image/disc.png"), background);
+    openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
+    connect(openFolderButton, SIGNAL(clicked()), this, SLOT(btnLoadBDPath()));
+    startButtonColumn->addWidget(openFileButton);
+    startButtonColumn->addSpacing(50);
+    startButtonColumn->addWidget(openFolderButton);
+    startButtonColumn->addSpacing(100);
+    startButtonColumn->setContentsMargins(120, 0, 0, 0);
+    column->addLayout(startButtonColumn, 1);
+    backgroundLayout->addLayout(column);
+    pageStack->addWidget(startPage);
+
+    // Page 1: disc page.
+    auto* discPage = new QWidget(this);
+    discPage->setObjectName(QStringLiteral("discPage"));
+    auto* discPageLayout = new QHBoxLayout(discPage);
+    discPageLayout->setSpacing(0);
+    discPageLayout->setContentsMargins(0, 0, 0, 0);
+    discPictureLabel = new QLabel(discPage);
+    discPictureLabel->setObjectName(QStringLiteral("discPictureLabel"));
+    discPictureLabel->setScaledContents(true);
+    discPageLayout->addWidget(discPictureLabel);
+    auto* discColumn = new QVBoxLayout(discPictureLabel);
+    auto* nameRow = new QHBoxLayout;
+    discNameLabel = new QLabel(caption("MainWnd/ProTitle"), discPictureLabel);
+    discNameLabel->setObjectName(QStringLiteral("discNameLabel"));
+    discNameLabel->setFont(calibri(40));
+    makeTextWhite(discNameLabel);
+    discNameLabel->setStyleSheet(QStringLiteral("background:transparent"));
+    nameRow->addWidget(discNameLabel);
+    discColumn->addLayout(nameRow, 3);
+    auto* menuRow = new QHBoxLayout;
+    menuRow->setSpacing(0);
+    menuRow->setContentsMargins(0, 0, 0, 0);
+    discMenu = new QMenu(discPictureLabel);
+    discMenu->setObjectName(QStringLiteral("discMenu"));
+    // An ordinary child widget embedded in the page, not a pop-up.
+    discMenu->setWindowFlags(Qt::Widget);
+    discMenu->setStyleSheet(QLatin1String(kzp::styles::discMenu));
+    discMenu->setFont(calibri(20, true));
+    makeTextWhite(discMenu);
+    connect(discMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDMenuOperate(QAction*)));
+    discPlayMovieAction = discMenu->addAction(caption("MainWnd/PlayMovie"));
+    discChapterAction = discMenu->addAction(caption("MainWnd/Chapter"));
+    discAudioAction = discMenu->addAction(caption("MainWnd/Audio"));
+    discSubtitleAction = discMenu->addAction(caption("MainWnd/Subtitle"));
+    discTitlesAction = discMenu->addAction(caption("MainWnd/OtherTitles"));
+    menuRow->addWidget(discMenu);
+    menuRow->addStretch(5);
+    discColumn->addLayout(menuRow, 7);
+    pageStack->addWidget(discPage);
+
+    // Page 2: video page.
+    auto* videoPage = new QWidget(this);
+    videoPage->setObjectName(QStringLiteral("videoPage"));
+    auto* videoPageLayout = new QHBoxLayout(videoPage);
+    videoPageLayout->setSpacing(0);
+    videoPageLayout->setContentsMargins(0, 0, 0, 0);
+    videoSurface = new QLabel(videoPage);
+    videoSurface->setObjectName(QStringLiteral("videoSurface"));
+    // The engine paints this window itself; Qt must neither erase nor cover it.
+    videoSurface->setAttribute(Qt::WA_NativeWindow);
+    videoSurface->setAttribute(Qt::WA_DontCreateNativeAncestors);
+    videoSurface->setAttribute(Qt::WA_OpaquePaintEvent);
+    videoSurface->setAttribute(Qt::WA_NoSystemBackground);
+    videoSurface->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 0);"));
+    videoSurface->setMinimumSize(1, 1);
+    videoSurface->installEventFilter(this);
+    videoPageLayout->addWidget(videoSurface);
+    pageStack->addWidget(videoPage);
+    pageStack->setCurrentIndex(0);
+
+    // 3. Control panel: time row and button bar.
+    controlPanel = new QLabel(rootWidget);
+    controlPanel->setObjectName(QStringLiteral("controlPanel"));
+    controlPanel->setFixedHeight(90);
+    auto* panelLayout = new QVBoxLayout(controlPanel);
+    panelLayout->setSpacing(0);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+
+    auto* timeRow = new QHBoxLayout;
+    timeRow->setSpacing(0);
+    auto makeTimeLabel = [this](const char* name) {
+        auto* label = new QLabel(QStringLiteral("   --:--:--"), controlPanel);
+        label->setObjectName(QLatin1String(name));
+        label->setFont(calibri(10));
+        makeTextWhite(label);
+        label->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 0);"));
+        label->setFixedWidth(50);
+        return label;
+    };
+    elapsedLabel = makeTimeLabel("elapsedLabel");
+    progressSlider = new QSlider(Qt::Horizontal, controlPanel);
+    progressSlider->setObjectName(QStringLiteral("progressSlider"));
+    progressSlider->setRange(0, 100);
+    progressSlider->setEnabled(false);
+    progressSlider->setStyleSheet(QLatin1String(kzp::styles::slider) + QLatin1String(kzp::styles::blackSlider));
+    connect(progressSlider, SIGNAL(sliderPressed()), this, SLOT(SliderPress()));
+    connect(progressSlider, SIGNAL(sliderMoved(int)), this, SLOT(SliderSeek(int)));
+    connect(progressSlider, SIGNAL(sliderReleased()), this, SLOT(SliderRelease()));
+    progressSlider->installEventFilter(this);
+    lengthLabel = makeTimeLabel("lengthLabel");
+    timeRow->addWidget(elapsedLabel);
+    timeRow->addWidget(progressSlider);
+    timeRow->addWidget(lengthLabel);
+    panelLayout->addLayout(timeRow, 1);
+
+    auto* buttonBar = new QWidget(this);
+    buttonBar->setObjectName(QStringLiteral("buttonBar"));
+    buttonBar->setStyleSheet(QStringLiteral("background-color: rgb(205, 201, 201);"));
+    auto* barLayout = new QHBoxLayout(buttonBar);
+    auto* nowPlayingRow = new QHBoxLayout;
+    nowPlayingLabel = new QLabel(buttonBar);
+    nowPlayingLabel->setObjectName(QStringLiteral("nowPlayingLabel"));
+    nowPlayingLabel->setStyleSheet(QLatin1String(kzp::styles::nowPlaying));
+    nowPlayingLabel->setFont(calibri(10, true));
+    nowPlayingLabel->setWordWrap(true);
+    nowPlayingRow->addWidget(nowPlayingLabel);
+    barLayout->addLayout(nowPlayingRow);
+    barLayout->addStretch(4);
+
+    auto* transport = new QHBoxLayout;
+    transport->setSpacing(0);
+    stopButton = createBarButton(QStringLiteral(":/image/stop.png"), SLOT(StopBtn()));
+    stopButton->setObjectName(QStringLiteral("stopButton"));
+    playButton = createBarButton(QStringLiteral(":/image/play.png"), SLOT(VideoPlay()));
+    playButton->setObjectName(QStringLiteral("playButton"));
+    previousButton = createBarButton(QStringLiteral(":/image/pre.png"), SLOT(PlayPre()));
+    previousButton->setObjectName(QStringLiteral("previousButton"));
+    nextButton = createBarButton(QStringLiteral(":/image/next.png"), SLOT(PlayNext()));
+    nextButton->setObjectName(QStringLiteral("nextButton"));
+    for (QPushButton* button : {stopButton, playButton, previousButton, nextButton})
+        transport->addWidget(button);
+    barLayout->addLayout(transport);
+    barLayout->addStretch(4);
+
+    auto* volumeRow = new QHBoxLayout;
+    volumeButton = createBarButton(QStringLiteral(":/image/volume.png"), SLOT(VolumeBtn()));
+    volumeButton->setObjectName(QStringLiteral("volumeButton"));
+    volumeSlider = new QSlider(Qt::Horizontal, buttonBar);
+    volumeSlider->setObjectName(QStringLiteral("volumeSlider"));
+    volumeSlider->setRange(0, 100);
+    volumeSlider->setValue(50);
+    volumeSlider->setStyleSheet(QLatin1String(kzp::styles::slider));
+    connect(volumeSlider, SIGNAL(sliderMoved(int)), this, SLOT(VolumeSliderSeek(int)));
+    volumeSlider->installEventFilter(this);
+    fullScreenButton = createBarButton(QStringLiteral(":/image/fullscreen.png"), SLOT(FullScreenBtn()));
+    fullScreenButton->setObjectName(QStringLiteral("fullScreenButton"));
+    volumeRow->addWidget(volumeButton);
+    volumeRow->addWidget(volumeSlider);
+    volumeRow->addWidget(fullScreenButton);
+    barLayout->addLayout(volumeRow);
+    panelLayout->addWidget(buttonBar, 10);
+
+    rootLayout->addWidget(controlPanel, 10);
+}
+
+void DRUI::btnOpenSnapshotFolder() {
+    QString folder = readOutputPath(dataFolder);
+    if (folder.isEmpty())
+        folder = defaultSnapshotFolder();
+    if (!QDir(folder).exists())
+        QDir().mkpath(folder);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
