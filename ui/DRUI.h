@@ -246,6 +246,7 @@ public:
 
     // ---- play list (media/) ----
     QList<PLAY_LIST_INFO> playList;
+    int probeTimeoutMs = 20000; // a probe running longer is killed: no duration
 
 private:
     QString engineProgramOverride;
