@@ -1,16 +1,201 @@
-// Placeholder: filled in by its owner.
+// Event handling of the main window: full screen, keys, the event filter on
+// the video surface and the sliders, repaint-time menu states, closing, and
+// drag and drop.
+
 #include "ui/DRUI.h"
 
-#include <QMainWindow>
-bool DRUI::eventFilter(QObject* w, QEvent* e) { return QMainWindow::eventFilter(w, e); }
-void DRUI::mousePressEvent(QMouseEvent*) {}
-void DRUI::keyPressEvent(QKeyEvent* e) { QMainWindow::keyPressEvent(e); }
-void DRUI::paintEvent(QPaintEvent*) {}
-void DRUI::resizeEvent(QResizeEvent* e) { QMainWindow::resizeEvent(e); }
-void DRUI::closeEvent(QCloseEvent*) {}
-void DRUI::dragEnterEvent(QDragEnterEvent*) {}
-void DRUI::dropEvent(QDropEvent*) {}
-void DRUI::FullScreenBtn() {}
-void DRUI::btnMinSlot() {}
-void DRUI::btnCloseSlot() {}
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QSlider>
+#include <QStackedLayout>
+#include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+void enableAll(QMenu* menu) {
+    if (!menu)
+        return;
+    for (QAction* action : menu->actions())
+        action->setEnabled(true);
+}
+
+void makeActive(QAction* discEntry, QAction* active) {
+    if (!discEntry || !active)
+        return;
+    QMenu* list = discEntry->menu<QMenu*>();
+    // Only an entry still listed there: the list may have been rebuilt since.
+    if (list && list->activeAction() != active && list->actions().contains(active))
+        list->setActiveAction(active);
+}
+
+// Brings menus and the now-playing label in line with the page the video
+// area shows. Cheap and idempotent: it runs on every repaint.
+void alignWithPage(DRUI& window) {
+    if (!window.pageStack)
+        return;
+    const int page = window.pageStack->currentIndex();
+    if (page == 1 && window.sourceKind == 2) {
+        if (window.discMenu && !window.discMenu->isVisible())
+            window.discMenu->show();
+        makeActive(window.discSubtitleAction, window.activeSubtitleAction);
+        makeActive(window.discAudioAction, window.activeAudioAction);
+    } else if (page == 2) {
+        if (window.controlsMenu) {
+            for (QAction* action : window.controlsMenu->actions()) {
+                const bool navigation = action->data().toString() == QLatin1String("Navigation");
+                action->setEnabled(!navigation || window.sourceKind == 2);
+            }
+        }
+        enableAll(window.videoMenu);
+        enableAll(window.audioMenu);
+        enableAll(window.toolsMenu);
+        if (window.snapshotAction)
+            window.snapshotAction->setEnabled(true);
+        if (window.nowPlayingLabel) {
+            const QString name = window.sourceKind == 2
+                                     ? (window.discNameLabel ? window.discNameLabel->text() : QString())
+                                     : QFileInfo(window.currentSource).fileName();
+            const QString text = QStringLiteral("    ") + name;
+            if (window.nowPlayingLabel->text() != text)
+                window.nowPlayingLabel->setText(text);
+        }
+    }
+}
+
+} // namespace
+
+void DRUI::FullScreenBtn() {
+    if (!engineProcess || isStopped)
+        return;
+    if (!isFullScreen) {
+        if (menuStrip)
+            menuStrip->hide();
+        if (controlPanel)
+            controlPanel->hide();
+        if (playListTable)
+            playListTable->hide();
+        showFullScreen();
+        isFullScreen = true;
+    } else {
+        if (menuStrip)
+            menuStrip->show();
+        if (controlPanel)
+            controlPanel->show();
+        showNormal();
+        isFullScreen = false;
+    }
+}
+
+void DRUI::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        // Not tied to the engine: playback may have ended while full screen.
+        if (isFullScreen) {
+            if (menuStrip)
+                menuStrip->show();
+            if (controlPanel)
+                controlPanel->show();
+            showNormal();
+            isFullScreen = false;
+        }
+        event->accept();
+        return;
+    }
+    QMainWindow::keyPressEvent(event);
+}
+
+bool DRUI::eventFilter(QObject* watched, QEvent* event) {
+    if (watched && watched == videoSurface) {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            FullScreenBtn();
+        else if (event->type() == QEvent::Show)
+            alignWithPage(*this); // the video page just came up
+    } else if (event->type() == QEvent::MouseButtonPress && engineProcess && !isStopped) {
+        if (watched && watched == progressSlider) {
+            sliderTicks = 0;
+            SliderMouseLButtonPress(watched, event);
+        } else if (watched && watched == volumeSlider) {
+            SliderMouseLButtonPress(watched, event);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void DRUI::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton)
+        event->accept();
+}
+
+void DRUI::resizeEvent(QResizeEvent* event) {
+    if (centralWidget)
+        centralWidget->resize(width(), height());
+    QMainWindow::resizeEvent(event);
+}
+
+void DRUI::paintEvent(QPaintEvent*) {
+    alignWithPage(*this);
+}
+
+void DRUI::closeEvent(QCloseEvent*) {
+    // No engine may keep playing once the window is gone, however it closes.
+    if (engineProcess)
+        endEngine();
+    QCoreApplication::quit();
+}
+
+void DRUI::btnCloseSlot() {
+    if (engineProcess) {
+        refreshTimer->stop();
+        isStopped = true;
+        // Detached first, so nothing reacting to its end sees a half-dead engine.
+        QProcess* engine = engineProcess;
+        engineProcess = nullptr;
+        disconnect(engine, nullptr, this, nullptr);
+        engine->write("q\n");
+        engine->waitForBytesWritten(200);
+        engine->kill();
+        delete engine;
+    }
+    close();
+}
+
+void DRUI::btnMinSlot() {
+    showMinimized();
+}
+
 void DRUI::btnMenButtonSlot() {}
+
+void DRUI::dragEnterEvent(QDragEnterEvent* event) {
+    event->setDropAction(event->proposedAction());
+    event->accept();
+}
+
+void DRUI::dropEvent(QDropEvent* event) {
+    const QMimeData* data = event->mimeData();
+    if (!data || !data->hasUrls() || data->urls().isEmpty()) {
+        event->ignore();
+        return;
+    }
+    const QUrl first = data->urls().constFirst();
+    const QString path = first.isLocalFile() ? first.toLocalFile() : QString();
+    if (path.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    if (QFileInfo(path).isDir())
+        loadDiscFolder(path);
+    else
+        addFiles(QStringList{path});
+}

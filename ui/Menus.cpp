@@ -1,19 +1,420 @@
-// Placeholder: filled in by its owner.
+// The menu strip's six buttons, their menus and the handlers of the File,
+// Controls, Tools and Help menus. Entries carry their meaning in their data;
+// handlers never look at captions, which change with the language.
+
 #include "ui/DRUI.h"
 
-void DRUI::createMenuButton(int, int, QWidget*) {}
-void DRUI::createFileMenu(QPushButton*) {}
-void DRUI::createControlsMenu(QPushButton*) {}
-void DRUI::createVideoMenu(QPushButton*) {}
-void DRUI::createAudioMenu(QPushButton*) {}
-void DRUI::createToolsMenu(QPushButton*) {}
-void DRUI::createHelpMenu(QPushButton*) {}
-void DRUI::BDFileMenu(QAction*) {}
-void DRUI::BDControlsMenu(QAction*) {}
-void DRUI::BDToolMenu(QAction*) {}
-void DRUI::BDHelpMenu(QAction*) {}
-int DRUI::runPreferences() { return 1; }
-void DRUI::btnOpenUrl(QString) {}
-void DRUI::btnHelpSlot() {}
-void DRUI::btnSupportSlot() {}
-void DRUI::btnAboutSlot() {}
+#include <QAction>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QIcon>
+#include <QKeySequence>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
+
+#include "config/DataFolder.h"
+#include "config/LanguageManager.h"
+#include "config/RecentFiles.h"
+#include "dialogs/CProcessUI.h"
+#include "ui/Styles.h"
+#include "util/WebPages.h"
+
+namespace {
+
+const char* const kRecentFileName = "RecentConfig.txt";
+
+QAction* addEntry(QMenu* menu, const QString& text, const QVariant& data, bool enabled = true,
+                  const char* shortcut = nullptr) {
+    QAction* action = menu->addAction(text);
+    action->setData(data);
+    action->setEnabled(enabled);
+    if (shortcut) {
+        action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
+    return action;
+}
+
+// Adds submenu as an entry of menu; the entry is the submenu's own action.
+QAction* addSubmenuEntry(QMenu* menu, QMenu* submenu, const QString& text, const QString& data,
+                         bool enabled) {
+    submenu->setTitle(text);
+    QAction* action = menu->addMenu(submenu);
+    action->setData(data);
+    action->setEnabled(enabled);
+    return action;
+}
+
+// True when action is one of the entries hung under discEntry of the disc page
+// (and mirrored in mirror, a submenu of the Controls menu).
+bool isDiscListEntry(QAction* action, QAction* discEntry, QMenu* mirror) {
+    if (!discEntry)
+        return false;
+    if (auto* list = discEntry->menu<QMenu*>(); list && list->actions().contains(action))
+        return true;
+    if (auto* owner = qobject_cast<QMenu*>(action->parent()); owner && owner->menuAction() == discEntry)
+        return true;
+    return mirror && mirror->actions().contains(action);
+}
+
+} // namespace
+
+void DRUI::createMenuButton(int index, int x, QWidget* strip) {
+    static const char* const captions[] = {"MainWnd/File",  "MainWnd/Controls", "MainWnd/Video",
+                                           "MainWnd/Audio", "MainWnd/Tools",    "MainWnd/Help"};
+    if (index < 1 || index > 6)
+        return;
+    auto* button = new QPushButton(caption(captions[index - 1]), strip);
+    button->setObjectName(QStringLiteral("menuButton%1").arg(index));
+    switch (index) {
+    case 1:
+        createFileMenu(button);
+        break;
+    case 2:
+        createControlsMenu(button);
+        break;
+    case 3:
+        createVideoMenu(button);
+        break;
+    case 4:
+        createAudioMenu(button);
+        break;
+    case 5:
+        createToolsMenu(button);
+        break;
+    default:
+        createHelpMenu(button);
+        break;
+    }
+    button->setGeometry(x, 1, 100, 20);
+    QFont font(QStringLiteral("Calibri"), 11);
+    font.setBold(false);
+    button->setFont(font);
+    button->setFlat(true);
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QLatin1String(kzp::styles::menuButton));
+    menuButtons.append(button);
+}
+
+namespace {
+
+// A top-level menu hangs on its button. Its menu action is also put on the
+// button: that makes the entries' shortcuts act exactly while the button is
+// visible in the active window (not in full screen, where the strip is hidden).
+void attachMenu(QPushButton* button, QMenu* menu) {
+    button->setMenu(menu);
+    button->addAction(menu->menuAction());
+}
+
+} // namespace
+
+void DRUI::createFileMenu(QPushButton* button) {
+    fileMenu = new QMenu;
+    fileMenu->setObjectName(QStringLiteral("fileMenu"));
+    topMenus.append(fileMenu);
+    addEntry(fileMenu, caption("MainWnd/OpenFile") + QStringLiteral("..."), QStringLiteral("Open File"));
+    addEntry(fileMenu, caption("MainWnd/OpenDisc") + QStringLiteral("..."), QStringLiteral("Open Disc"));
+    recentFilesMenu = new QMenu(this);
+    recentFilesMenu->setObjectName(QStringLiteral("recentFilesMenu"));
+    topMenus.append(recentFilesMenu); // freed with this build's menus
+    recentFilesAction = addSubmenuEntry(fileMenu, recentFilesMenu, caption("MainWnd/RecentFiles"),
+                                        QStringLiteral("Recent Files"), true);
+    addEntry(fileMenu, caption("MainWnd/Eject"), QStringLiteral("Eject"));
+    addEntry(fileMenu, caption("MainWnd/Close"), QStringLiteral("Close"));
+
+    recentFiles = readRecentFiles(dataFolderPath() + QLatin1String(kRecentFileName));
+    refreshRecentFilesMenu();
+
+    attachMenu(button, fileMenu);
+    connect(fileMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDFileMenu(QAction*)));
+}
+
+void DRUI::createControlsMenu(QPushButton* button) {
+    controlsMenu = new QMenu;
+    controlsMenu->setObjectName(QStringLiteral("controlsMenu"));
+    topMenus.append(controlsMenu);
+    playPauseAction = addEntry(controlsMenu, caption("MainWnd/Play"), QStringLiteral("Play"), true, "Space");
+    addEntry(controlsMenu, caption("MainWnd/Stop"), QStringLiteral("Stop"));
+    addEntry(controlsMenu, caption("MainWnd/Previous"), QStringLiteral("Pre"), false);
+    addEntry(controlsMenu, caption("MainWnd/Next"), QStringLiteral("Next"), false);
+    addEntry(controlsMenu, caption("MainWnd/Forward"), QStringLiteral("Forward"), false, "Right");
+    addEntry(controlsMenu, caption("MainWnd/Backward"), QStringLiteral("Backward"), false, "Left");
+    addEntry(controlsMenu, caption("MainWnd/VolumeUp"), QStringLiteral("VolumeUp"), true, "Up");
+    addEntry(controlsMenu, caption("MainWnd/VolumeDown"), QStringLiteral("VolumeDown"), true, "Down");
+    addEntry(controlsMenu, caption("MainWnd/NavigationPanel"), QStringLiteral("Navigation"), false, "P");
+
+    titleMenu = new QMenu(this);
+    titleMenu->setObjectName(QStringLiteral("titleMenu"));
+    chapterMenu = new QMenu(this);
+    chapterMenu->setObjectName(QStringLiteral("chapterMenu"));
+    for (QMenu* menu : {titleMenu, chapterMenu}) {
+        topMenus.append(menu);
+        menu->setWindowFlags(menu->windowFlags() | Qt::FramelessWindowHint);
+        menu->setAttribute(Qt::WA_TranslucentBackground);
+        menu->setStyleSheet(QLatin1String(kzp::styles::titleMenu));
+    }
+    addSubmenuEntry(controlsMenu, titleMenu, caption("MainWnd/Title"), QStringLiteral("Title"), false);
+    addSubmenuEntry(controlsMenu, chapterMenu, caption("MainWnd/Chapter"), QStringLiteral("Chapter"), false);
+    addEntry(controlsMenu, caption("MainWnd/FullScreen"), QStringLiteral("FullScreen"), false, "F");
+
+    attachMenu(button, controlsMenu);
+    connect(controlsMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDControlsMenu(QAction*)));
+}
+
+void DRUI::createVideoMenu(QPushButton* button) {
+    videoMenu = new QMenu;
+    videoMenu->setObjectName(QStringLiteral("videoMenu"));
+    topMenus.append(videoMenu);
+    addEntry(videoMenu, caption("MainWnd/HalfSize"), QStringLiteral("HalfSize"), false);
+    addEntry(videoMenu, caption("MainWnd/NormalSize"), QStringLiteral("NormalSize"), false);
+    addEntry(videoMenu, caption("MainWnd/DoubleSize"), QStringLiteral("DoubleSize"), false);
+    addEntry(videoMenu, caption("MainWnd/Fit2Screen"), QStringLiteral("Fit2Screen"), false);
+
+    videoTrackMenu = new QMenu(this);
+    videoTrackMenu->setObjectName(QStringLiteral("videoTrackMenu"));
+    topMenus.append(videoTrackMenu);
+    addEntry(videoTrackMenu, QStringLiteral("Disable"), 0);
+    QAction* video = addEntry(videoTrackMenu, caption("MainWnd/Video") + QStringLiteral(" 1"), 1);
+    video->setCheckable(true);
+    video->setChecked(true);
+    addSubmenuEntry(videoMenu, videoTrackMenu, caption("MainWnd/VideoTrack"), QStringLiteral("VideoTrack"),
+                    false);
+
+    subtitleTrackMenu = new QMenu(this);
+    subtitleTrackMenu->setObjectName(QStringLiteral("subtitleTrackMenu"));
+    topMenus.append(subtitleTrackMenu);
+    addSubmenuEntry(videoMenu, subtitleTrackMenu, caption("MainWnd/SubtitleTrack"),
+                    QStringLiteral("SubtitleTrack"), false);
+
+    attachMenu(button, videoMenu);
+    connect(videoMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDVideoMenu(QAction*)));
+}
+
+void DRUI::createAudioMenu(QPushButton* button) {
+    audioMenu = new QMenu;
+    audioMenu->setObjectName(QStringLiteral("audioMenu"));
+    topMenus.append(audioMenu);
+
+    audioTrackMenu = new QMenu(this);
+    audioTrackMenu->setObjectName(QStringLiteral("audioTrackMenu"));
+    topMenus.append(audioTrackMenu);
+    addSubmenuEntry(audioMenu, audioTrackMenu, caption("MainWnd/AudioTrack"), QStringLiteral("AudioTrack"),
+                    false);
+
+    audioChannelMenu = new QMenu(this);
+    audioChannelMenu->setObjectName(QStringLiteral("audioChannelMenu"));
+    topMenus.append(audioChannelMenu);
+    QAction* stereo = addEntry(audioChannelMenu, caption("MainWnd/Stereo"), QStringLiteral("Stereo"));
+    stereo->setCheckable(true);
+    stereo->setChecked(true);
+    addEntry(audioChannelMenu, caption("MainWnd/Left"), QStringLiteral("Left"));
+    addEntry(audioChannelMenu, caption("MainWnd/Right"), QStringLiteral("Right"));
+    addSubmenuEntry(audioMenu, audioChannelMenu, caption("MainWnd/AudioChannel"),
+                    QStringLiteral("AudioChannel"), false);
+
+    attachMenu(button, audioMenu);
+    connect(audioMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDAudioMenu(QAction*)));
+}
+
+void DRUI::createToolsMenu(QPushButton* button) {
+    toolsMenu = new QMenu;
+    toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
+    topMenus.append(toolsMenu);
+    addEntry(toolsMenu, caption("MainWnd/PlayList") + QStringLiteral("..."), QStringLiteral("PlayList"));
+    addEntry(toolsMenu, caption("MainWnd/Preferences") + QStringLiteral("..."),
+             QStringLiteral("Preferences"));
+    snapshotAction = addEntry(toolsMenu, caption("MainWnd/Snapshot"), QStringLiteral("Snapshot"), false, "S");
+
+    attachMenu(button, toolsMenu);
+    connect(toolsMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDToolMenu(QAction*)));
+}
+
+void DRUI::createHelpMenu(QPushButton* button) {
+    helpMenu = new QMenu;
+    helpMenu->setObjectName(QStringLiteral("helpMenu"));
+    topMenus.append(helpMenu);
+    addEntry(helpMenu, caption("MainWnd/Help"), QStringLiteral("Help"));
+    addEntry(helpMenu, caption("MainWnd/Support"), QStringLiteral("Support"));
+
+    languageMenu = new QMenu(this);
+    languageMenu->setObjectName(QStringLiteral("languageMenu"));
+    topMenus.append(languageMenu);
+    const LanguageManager& languages = LanguageManager::instance();
+    const QString current = languages.currentLanguage();
+    for (const LanguageManager::Language& language : languages.languages()) {
+        QAction* entry = addEntry(languageMenu, language.second, language.first);
+        entry->setIcon(QIcon());
+        if (language.first == current) {
+            entry->setIcon(QIcon(QStringLiteral(":/image/dot.png")));
+            languageMenu->setDefaultAction(entry);
+        }
+    }
+    addSubmenuEntry(helpMenu, languageMenu, caption("MainWnd/Language"), QStringLiteral("Language"), true);
+
+    attachMenu(button, helpMenu);
+    connect(helpMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDHelpMenu(QAction*)));
+}
+
+void DRUI::BDFileMenu(QAction* action) {
+    if (!action)
+        return;
+    const QString data = action->data().toString();
+    if (data == QLatin1String("Open File")) {
+        btnOpenFile();
+    } else if (data == QLatin1String("Open Disc")) {
+        btnLoadBDPath();
+    } else if (data == QLatin1String("Eject")) {
+        StopBtn();
+    } else if (data == QLatin1String("Close")) {
+        btnCloseSlot();
+    } else if (data == QLatin1String("Clear Menu")) {
+        recentFiles.clear();
+        // The entry being triggered is one of these: free them once its
+        // signal has returned.
+        if (recentFilesMenu) {
+            const QList<QAction*> entries = recentFilesMenu->actions();
+            for (QAction* entry : entries) {
+                recentFilesMenu->removeAction(entry);
+                if (entry->parent() == recentFilesMenu)
+                    entry->deleteLater();
+            }
+        }
+        QFile::remove(dataFolderPath() + QLatin1String(kRecentFileName));
+    } else if (!data.isEmpty() && data != QLatin1String("Recent Files")) {
+        StopBtn();
+        if (QFileInfo(data).isDir())
+            loadDiscFolder(data);
+        else
+            addFiles(QStringList{data});
+    }
+}
+
+void DRUI::BDControlsMenu(QAction* action) {
+    if (!action)
+        return;
+    titleChosen = false;
+    if (isDiscListEntry(action, discChapterAction, chapterMenu)) {
+        seekToChapter(action->data().toLongLong());
+        return;
+    }
+    if (action->data().metaType() == QMetaType::fromType<PLAY_LIST_INFO>() &&
+        isDiscListEntry(action, discTitlesAction, titleMenu)) {
+        sourceKind = 2;
+        sourceKey = action->data().value<PLAY_LIST_INFO>().path;
+        if (engineProcess) {
+            refreshTimer->stop();
+            writeEngine("q\n");
+            isStopped = true;
+        }
+        titleChosen = true;
+        addBluRayTitle();
+        return;
+    }
+
+    const QString data = action->data().toString();
+    if (data == QLatin1String("Play")) {
+        if (sourceKind == 2)
+            addBluRayTitle();
+        else if (!currentSource.isEmpty())
+            addFiles(QStringList{currentSource});
+        else
+            btnOpenFile();
+    } else if (data == QLatin1String("Pause")) {
+        pausePlayback();
+    } else if (data == QLatin1String("Resume")) {
+        resumePlayback();
+    } else if (data == QLatin1String("Stop")) {
+        StopBtn();
+    } else if (data == QLatin1String("Pre")) {
+        PlayPre();
+    } else if (data == QLatin1String("Next")) {
+        PlayNext();
+    } else if (data == QLatin1String("Forward")) {
+        seekForward();
+    } else if (data == QLatin1String("Backward")) {
+        seekBackward();
+    } else if (data == QLatin1String("VolumeUp")) {
+        if (volumeSlider) // never ask the engine for more than the slider shows
+            VolumeSliderSeek(qMin(volumeSlider->value() + 5, volumeSlider->maximum()));
+    } else if (data == QLatin1String("VolumeDown")) {
+        if (volumeSlider)
+            VolumeSliderSeek(volumeSlider->value() - 5);
+    } else if (data == QLatin1String("Navigation")) {
+        Navigation();
+    } else if (data == QLatin1String("FullScreen")) {
+        FullScreenBtn();
+    }
+}
+
+void DRUI::BDToolMenu(QAction* action) {
+    if (!action)
+        return;
+    const QString data = action->data().toString();
+    if (data == QLatin1String("PlayList")) {
+        if (playListTable)
+            playListTable->setVisible(playListTable->isHidden());
+    } else if (data == QLatin1String("Preferences")) {
+        runPreferences();
+    } else if (data == QLatin1String("Snapshot")) {
+        if (engineProcess)
+            writeEngine("screenshot 0\n");
+    }
+}
+
+void DRUI::BDHelpMenu(QAction* action) {
+    if (!action)
+        return;
+    const QString data = action->data().toString();
+    if (data == QLatin1String("Help")) {
+        btnHelpSlot();
+    } else if (data == QLatin1String("Support")) {
+        btnSupportSlot();
+    } else if (data == QLatin1String("Language")) {
+        // The submenu's own entry: nothing to do.
+    } else if (!data.isEmpty()) {
+        LanguageManager::instance().switchLanguage(data);
+        WebPages::instance().refresh();
+        StopBtn();
+        // The engine draws into the video surface that the rebuild replaces.
+        if (engineProcess)
+            endEngine();
+        // The menu that emitted this signal belongs to the old build; the
+        // rebuild only schedules its deletion.
+        setupWindow();
+    }
+}
+
+int DRUI::runPreferences() {
+    CProcessUI dialog;
+    dialog.setFormatIndex(snapshotFormatIndex);
+    dialog.setupPreferences();
+    dialog.exec();
+    if (dialog.resultFlag() == 0) {
+        snapshotFormatIndex = dialog.formatIndex();
+        snapshotFormat = dialog.formatText();
+    }
+    return dialog.resultFlag();
+}
+
+void DRUI::btnOpenUrl(QString url) {
+    QDesktopServices::openUrl(QUrl(url));
+}
+
+void DRUI::btnHelpSlot() {
+    btnOpenUrl(WebPages::instance().guide());
+}
+
+void DRUI::btnSupportSlot() {
+    btnOpenUrl(WebPages::instance().supportSecond());
+}
+
+void DRUI::btnAboutSlot() {
+    btnOpenUrl(WebPages::instance().support());
+}
