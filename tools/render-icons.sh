@@ -1,6 +1,6 @@
 #!/bin/sh
-# Re-renders the compiled-in pictures (resources/image/) and the desktop icons
-# from the SVG sources in resources/icons-src/.
+# Re-renders the compiled-in pictures (resources/image/), the desktop icons and
+# the user guide's pictures from the SVG sources in resources/icons-src/.
 # Needs rsvg-convert (librsvg2-bin) and ImageMagick's convert.
 # Usage: tools/render-icons.sh   (from anywhere; paths are taken from the script)
 set -eu
@@ -52,4 +52,14 @@ convert $ico_parts "$out/logo.ico"
 mkdir -p "$out/hicolor/scalable"
 cp "$src/logo.svg" "$out/hicolor/scalable/kestrune-zyl-player.svg"
 
-echo "render-icons: pictures written to $out"
+# The user guide shows the logo and the control panel's buttons.
+guide="$here/resources/guide"
+mkdir -p "$guide"
+rsvg-convert -w 144 -h 144 "$src/logo.svg" -o "$tmp/guide-logo.png"
+convert "$tmp/guide-logo.png" -strip "PNG32:$guide/logo.png"
+for name in stop play pre next volume fullscreen; do
+    rsvg-convert -w 44 -h 44 "$src/$name.svg" -o "$tmp/guide-$name.png"
+    convert "$tmp/guide-$name.png" -strip "PNG32:$guide/button-$name.png"
+done
+
+echo "render-icons: pictures written to $out and $guide"
