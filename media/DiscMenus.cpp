@@ -1,5 +1,195 @@
-// Placeholder: filled in by its owner.
-#include "ui/DRUI.h"
+// The disc page: reading a Blu-ray folder into the title tables and menus,
+// and turning a choice in the disc page's menu into playback.
+#include <QAction>
+#include <QFont>
+#include <QLabel>
+#include <QMenu>
+#include <QPalette>
+#include <QPixmap>
+#include <QStackedLayout>
 
-void DRUI::buildDiscMenus(const QString&) {}
-void DRUI::BDMenuOperate(QAction*) {}
+#include "media/DiscScan.h"
+#include "ui/DRUI.h"
+#include "util/TimeFormat.h"
+
+namespace {
+
+constexpr const char* kPopupStyle =
+    "QMenu{background:rgba(0, 0, 0, 80);color: white;}QMenu::item:selected {background-color: rgba(0, 0, "
+    "0,120);}";
+
+QMenu* makePopup(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setWindowFlags(menu->windowFlags() | Qt::FramelessWindowHint);
+    menu->setAttribute(Qt::WA_TranslucentBackground);
+    menu->setStyleSheet(QLatin1String(kPopupStyle));
+    QFont font(QStringLiteral("Calibri"), 20);
+    font.setWeight(QFont::Bold);
+    menu->setFont(font);
+    QPalette palette = menu->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    menu->setPalette(palette);
+    return menu;
+}
+
+// Adds one entry to the popup and the same entry to its menu-bar mirror.
+QAction* addTwice(QMenu* popup, QMenu* mirror, const QString& text, const QVariant& data,
+                  QAction** mirrored = nullptr) {
+    QAction* action = popup->addAction(text);
+    action->setData(data);
+    if (mirror) {
+        QAction* copy = mirror->addAction(text);
+        copy->setData(data);
+        if (mirrored)
+            *mirrored = copy;
+    }
+    return action;
+}
+
+void checkOnly(QAction* action) {
+    if (!action)
+        return;
+    action->setCheckable(true);
+    action->setChecked(true);
+}
+
+QMenu* ownMenu(QAction* entry) {
+    return entry ? entry->menu<QMenu*>() : nullptr;
+}
+
+} // namespace
+
+void DRUI::buildDiscMenus(const QString& folder) {
+    const DiscInfo disc = scanDisc(folder);
+
+    if (discNameLabel)
+        discNameLabel->setText(QString::fromLocal8Bit(disc.name));
+    if (discPictureLabel)
+        discPictureLabel->setPixmap(disc.thumbnailPath.isEmpty() ? QPixmap() : QPixmap(disc.thumbnailPath));
+
+    titleTable.clear();
+    clipTable.clear();
+    subtitleStreamTable.clear();
+    audioStreamTable.clear();
+    chapterTable.clear();
+    for (const DiscTitle& title : disc.titles) {
+        const QString& p = title.playlist;
+        titleTable[p] = title.number;
+        clipTable[p] = title.clips;
+        subtitleStreamTable[p] = title.subtitles;
+        audioStreamTable[p] = title.audio;
+        chapterTable[p] = title.chapters;
+        audioChoiceTable[p] = title.audio.isEmpty() ? 0 : 1;
+        subtitleChoiceTable[p] = 0;
+        discFolderTable[p] = folder;
+    }
+
+    if (disc.titles.isEmpty()) {
+        sourceKey.clear();
+        return;
+    }
+    sourceKey = disc.sourceKey();
+
+    // The previous disc's popups go; their entries must not stay active.
+    for (QMenu* old : std::as_const(discPopups))
+        old->deleteLater();
+    discPopups.clear();
+    activeSubtitleAction = nullptr;
+    activeAudioAction = nullptr;
+    for (QMenu* mirror : {subtitleTrackMenu, audioTrackMenu, chapterMenu, titleMenu}) {
+        if (mirror)
+            mirror->clear();
+    }
+
+    QMenu* subtitles = makePopup(this);
+    const QList<StreamInfo> subtitleStreams = subtitleStreamTable.value(sourceKey);
+    if (!subtitleStreams.isEmpty()) {
+        QAction* mirrored = nullptr;
+        QAction* disable = addTwice(subtitles, subtitleTrackMenu, QStringLiteral("Disable"), 0, &mirrored);
+        for (qsizetype n = 0; n < subtitleStreams.size(); ++n)
+            addTwice(subtitles, subtitleTrackMenu, subtitleStreams[n].label, qint32(n + 1));
+        subtitles->setActiveAction(disable);
+        activeSubtitleAction = disable;
+        checkOnly(mirrored);
+    }
+
+    QMenu* audio = makePopup(this);
+    const QList<StreamInfo> audioStreams = audioStreamTable.value(sourceKey);
+    if (!audioStreams.isEmpty()) {
+        addTwice(audio, audioTrackMenu, QStringLiteral("Disable"), 0);
+        QAction* first = nullptr;
+        QAction* mirrored = nullptr;
+        for (qsizetype n = 0; n < audioStreams.size(); ++n) {
+            QAction* copy = nullptr;
+            QAction* action = addTwice(audio, audioTrackMenu, audioStreams[n].label, qint32(n + 1), &copy);
+            if (n == 0) {
+                first = action;
+                mirrored = copy;
+            }
+        }
+        audio->setActiveAction(first);
+        activeAudioAction = first;
+        checkOnly(mirrored);
+    }
+
+    QMenu* chapters = makePopup(this);
+    if (chapterTable.contains(sourceKey)) {
+        const QList<qint32> starts = chapterTable.value(sourceKey);
+        for (qsizetype n = 0; n < starts.size(); ++n) {
+            const QString text = QString::number(n + 1) + QStringLiteral(". ") +
+                                 QString::fromLatin1(formatTime(starts[n] / 1000));
+            addTwice(chapters, chapterMenu, text, starts[n]);
+        }
+    }
+
+    QMenu* titles = makePopup(this);
+    for (qsizetype n = 0; n < disc.titles.size(); ++n) {
+        PLAY_LIST_INFO info;
+        info.kind = 2;
+        info.path = disc.titles[n].playlist;
+        info.duration = disc.titles[n].duration;
+        addTwice(titles, titleMenu, QString::number(n + 1) + QStringLiteral(". ") + info.duration,
+                 QVariant::fromValue(info));
+    }
+
+    const std::pair<QAction*, QMenu*> attach[] = {{discSubtitleAction, subtitles},
+                                                  {discAudioAction, audio},
+                                                  {discChapterAction, chapters},
+                                                  {discTitlesAction, titles}};
+    for (const auto& [entry, popup] : attach) {
+        discPopups.append(popup);
+        if (entry)
+            entry->setMenu(popup);
+    }
+
+    if (pageStack)
+        pageStack->setCurrentIndex(1);
+}
+
+void DRUI::BDMenuOperate(QAction* action) {
+    titleChosen = false;
+    if (!action)
+        return;
+    QMenu* owner = qobject_cast<QMenu*>(action->parent());
+
+    if (owner && owner == ownMenu(discSubtitleAction)) {
+        owner->setActiveAction(action);
+        activeSubtitleAction = action;
+        subtitleChoiceTable[sourceKey] = action->data().toInt();
+        return;
+    }
+    if (owner && owner == ownMenu(discAudioAction)) {
+        owner->setActiveAction(action);
+        activeAudioAction = action;
+        audioChoiceTable[sourceKey] = action->data().toInt();
+        return;
+    }
+    startPosition = 0;
+    if (owner && owner == ownMenu(discChapterAction)) {
+        startPosition = action->data().toInt() / 1000;
+    } else if (owner && owner == ownMenu(discTitlesAction)) {
+        sourceKey = action->data().value<PLAY_LIST_INFO>().path;
+        titleChosen = true;
+    }
+    addBluRayTitle();
+}

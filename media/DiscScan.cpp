@@ -1,0 +1,140 @@
+#include "media/DiscScan.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSet>
+
+#include <algorithm>
+
+#include "media/FolderList.h"
+#include "media/MplsReader.h"
+#include "util/TimeFormat.h"
+
+namespace {
+
+constexpr qsizetype kMetadataFieldSize = 256;
+
+// One line of the metadata file, with its line end (a text-mode "\r\n" reads as "\n").
+void handleMetadataLine(QByteArray line, QByteArray& name, QByteArray& thumbnail) {
+    if (line.endsWith("\r\n"))
+        line.remove(line.size() - 2, 1);
+
+    static const QByteArray nameTag = QByteArrayLiteral("<di:name>");
+    static const QByteArray thumbnailTag = QByteArrayLiteral("<di:thumbnail href=");
+    qsizetype at = line.indexOf(nameTag);
+    if (at >= 0) {
+        const qsizetype from = at + nameTag.size();
+        const qsizetype to = line.indexOf("</", from);
+        const QByteArray value = line.mid(from, to < 0 ? -1 : to - from);
+        if (value.size() < kMetadataFieldSize)
+            name = value;
+        return;
+    }
+    at = line.indexOf(thumbnailTag);
+    if (at < 0)
+        return;
+    const qsizetype quote = at + thumbnailTag.size();
+    if (quote >= line.size() || line[quote] != '"')
+        return;
+    // The name ends at the quote that closes the href value; more attributes
+    // (size="416x240") may follow on the same line.
+    const qsizetype from = quote + 1;
+    const qsizetype to = line.indexOf('"', from);
+    const QByteArray value = line.mid(from, to < 0 ? -1 : to - from);
+    if (value.size() < kMetadataFieldSize)
+        thumbnail = value;
+}
+
+} // namespace
+
+void readDiscMetadata(const QString& file, QByteArray& name, QByteArray& thumbnail) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return;
+    // Lines are read whole, however long.
+    while (!in.atEnd()) {
+        const QByteArray line = in.readLine();
+        if (line.isEmpty())
+            break;
+        handleMetadataLine(line, name, thumbnail);
+    }
+}
+
+void readDiscMetadataText(const QByteArray& text, QByteArray& name, QByteArray& thumbnail) {
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype end = text.indexOf('\n', from);
+        end = end < 0 ? text.size() : end + 1;
+        handleMetadataLine(text.mid(from, end - from), name, thumbnail);
+        from = end;
+    }
+}
+
+qint32 fileDigestHex(const QString& file, QByteArray& hex) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return 87;
+    const qint64 size = in.size();
+    if (size <= 0)
+        return 87;
+    QCryptographicHash hash(QCryptographicHash::Sha512);
+    qint64 total = 0;
+    char piece[65536];
+    while (total < size) {
+        const qint64 got = in.read(piece, qMin<qint64>(sizeof piece, size - total));
+        if (got <= 0)
+            break;
+        hash.addData(QByteArrayView(piece, got));
+        total += got;
+    }
+    if (total != size) {
+        hex = QByteArray(128, '0');
+        return 30;
+    }
+    hex = hash.result().toHex().toUpper();
+    return 0;
+}
+
+DiscInfo scanDisc(const QString& folder) {
+    DiscInfo disc;
+    disc.folder = folder;
+    const QString base = folder + QStringLiteral("/BDMV/");
+    const QString meta = base + QStringLiteral("META/DL/");
+    readDiscMetadata(meta + QStringLiteral("bdmt_eng.xml"), disc.name, disc.thumbnail);
+    if (!disc.thumbnail.isEmpty())
+        disc.thumbnailPath = meta + QFile::decodeName(disc.thumbnail);
+
+    QList<FolderEntry> entries;
+    listFolder(base + QStringLiteral("PLAYLIST"), entries);
+    MplsReader reader;
+    QSet<QByteArray> digests;
+    qint32 number = 1;
+    for (const FolderEntry& entry : entries) {
+        if (entry.isDirectory)
+            continue;
+        const QString path = QFile::decodeName(entry.fullPath);
+        DiscTitle title;
+        reader.readPlaylist(path, title.clips, title.subtitles, title.audio, title.chapters);
+        if (title.clips.isEmpty())
+            continue;
+        // Playlists that cannot be hashed share the empty digest.
+        QByteArray digest;
+        fileDigestHex(path, digest);
+        if (digests.contains(digest)) {
+            ++number;
+            continue;
+        }
+        digests.insert(digest);
+        title.number = number++;
+        title.playlist = path;
+        for (const ClipInfo& clip : title.clips)
+            title.seconds += clip.clipDuration / 1000;
+        title.duration = QString::fromLatin1(formatTime(title.seconds));
+        disc.titles.append(std::move(title));
+    }
+    // Longest first. Compared by seconds rather than by text, so a title of
+    // 100 hours or more still sorts above a shorter one.
+    std::stable_sort(disc.titles.begin(), disc.titles.end(),
+                     [](const DiscTitle& a, const DiscTitle& b) { return a.seconds > b.seconds; });
+    return disc;
+}

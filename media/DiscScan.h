@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "media/MplsTypes.h"
+
+// One title of a Blu-ray disc: a distinct playlist that has clips.
+struct DiscTitle {
+    qint32 number = 0;  // counts every playlist with clips in name order, duplicates included
+    QString playlist;   // full path of the playlist file
+    qint64 seconds = 0; // sum over the clips of whole seconds
+    QString duration;   // `seconds` as "hh:mm:ss"
+    QList<ClipInfo> clips;
+    QList<qint32> chapters; // chapter starts in milliseconds
+    QList<StreamInfo> audio;
+    QList<StreamInfo> subtitles;
+};
+
+// What the player knows about a disc folder.
+struct DiscInfo {
+    QString folder;          // the folder that holds "BDMV"
+    QByteArray name;         // disc name from the metadata file (8-bit text), empty when none
+    QByteArray thumbnail;    // thumbnail file name from the metadata file, empty when none
+    QString thumbnailPath;   // the thumbnail's full path, empty when no name was found
+    QList<DiscTitle> titles; // longest first
+
+    // The playlist of the title shown first (the longest); empty without titles.
+    QString sourceKey() const { return titles.isEmpty() ? QString() : titles.first().playlist; }
+};
+
+// Reads the disc's metadata and every playlist. Playlists without clips are
+// left out; byte-identical playlists give one title.
+DiscInfo scanDisc(const QString& folder);
+
+// Disc name and thumbnail name from a "bdmt_eng.xml" file. Leaves both
+// untouched when the file cannot be opened; later matches overwrite earlier
+// ones; values of 256 bytes or more are ignored.
+void readDiscMetadata(const QString& file, QByteArray& name, QByteArray& thumbnail);
+// The same for text already in memory.
+void readDiscMetadataText(const QByteArray& text, QByteArray& name, QByteArray& thumbnail);
+
+// SHA-512 of a file's bytes as 128 upper-case hexadecimal characters.
+// Returns 0; 87 when the file cannot be opened or is empty (`hex` untouched);
+// 30 when it could not be read whole (`hex` is then 128 zeros).
+qint32 fileDigestHex(const QString& file, QByteArray& hex);
