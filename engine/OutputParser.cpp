@@ -1,7 +1,193 @@
-// Placeholder: filled in by its owner.
+// Reads the engine's output line by line and turns it into the player's view
+// of playback: clock labels, slider, DVD length, end of playback, snapshots,
+// and the audio and subtitle menus.
+
 #include "ui/DRUI.h"
 
-void DRUI::MPlayerDataRecieve() {}
-void DRUI::handleEngineLine(const QByteArray&) {}
-void DRUI::handleEndOfPlayback() {}
-void DRUI::handleVideoStart() {}
+#include <QAction>
+#include <QElapsedTimer>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+
+#include "engine/EngineCommands.h"
+#include "engine/EngineLine.h"
+#include "util/TimeFormat.h"
+
+namespace {
+
+// No real engine line comes near this; longer ones are dropped whole, so a
+// runaway line never grows memory or gets rescanned.
+constexpr qint64 kMaxLineLength = 64 * 1024;
+// One call hands the event loop back after this long; the rest of the lines
+// are read on the next turn, so a flooding engine cannot freeze the window.
+constexpr qint64 kParseBudgetNs = 8 * 1000 * 1000;
+
+void checkOnly(QMenu* menu, int position) {
+    if (!menu)
+        return;
+    const QList<QAction*> actions = menu->actions();
+    for (int i = 0; i < actions.size(); ++i) {
+        if (i == position) {
+            actions[i]->setCheckable(true);
+            actions[i]->setChecked(true);
+        } else {
+            actions[i]->setChecked(false);
+        }
+    }
+}
+
+} // namespace
+
+void DRUI::scheduleEngineOutput() {
+    if (engineOutputScheduled)
+        return;
+    engineOutputScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        engineOutputScheduled = false;
+        // Paused output waits for the resume.
+        if (engineOutputConnected)
+            MPlayerDataRecieve();
+    });
+}
+
+void DRUI::MPlayerDataRecieve() {
+    QProcess* process = engineProcess;
+    if (!process)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    int handled = 0;
+    for (;;) {
+        // A handler may end or replace the engine (end of playback, snapshot).
+        if (process != engineProcess)
+            return;
+        if (process->canReadLine()) {
+            const QByteArray line = process->readLine(kMaxLineLength);
+            if (!line.endsWith('\n')) {
+                // The head of an overlong line: drop it and what follows.
+                skippingLongLine = true;
+                continue;
+            }
+            if (skippingLongLine) {
+                skippingLongLine = false; // the tail of an overlong line
+                continue;
+            }
+            handleEngineLine(line);
+        } else if (process->bytesAvailable() > kMaxLineLength) {
+            // No line end in sight: drop what is there instead of hoarding it.
+            process->read(process->bytesAvailable());
+            skippingLongLine = true;
+            continue;
+        } else {
+            return; // a partial line stays for the next signal
+        }
+        if ((++handled & 63) == 0 && clock.nsecsElapsed() > kParseBudgetNs) {
+            scheduleEngineOutput();
+            return;
+        }
+    }
+}
+
+void DRUI::handleEngineLine(const QByteArray& line) {
+    switch (classifyEngineLine(line)) {
+    case EngineLineKind::TimePosition:
+        // The displayed clock is the player's own; answers only pace it.
+        positionText = QString::number(playClock / 1000);
+        if (++sliderTicks >= 5) {
+            if (progressSlider)
+                progressSlider->setValue(positionText.toInt());
+            sliderTicks = 0;
+        }
+        break;
+    case EngineLineKind::Length: {
+        const qint64 length = engineLineLength(line);
+        if (sourceKind == 1 && mediaLength == 0) {
+            mediaLength = length;
+            if (progressSlider)
+                progressSlider->setRange(0, static_cast<qint32>(length));
+        }
+        if (elapsedLabel)
+            elapsedLabel->setText(QString::fromLatin1(formatTime(positionText.toLongLong()) + ' '));
+        if (lengthLabel)
+            lengthLabel->setText(QLatin1Char(' ') + QString::fromLatin1(formatTime(mediaLength)));
+        break;
+    }
+    case EngineLineKind::PercentPosition:
+    case EngineLineKind::Other:
+        break;
+    case EngineLineKind::Playing:
+        audioStreamCount = 0;
+        subtitleStreamCount = 0;
+        break;
+    case EngineLineKind::EndOfPlayback:
+        handleEndOfPlayback();
+        break;
+    case EngineLineKind::Screenshot:
+        saveSnapshot(line);
+        break;
+    case EngineLineKind::AudioStream:
+        // Audio streams announced after the first subtitle are not counted.
+        if (subtitleStreamCount == 0)
+            ++audioStreamCount;
+        break;
+    case EngineLineKind::SubtitleStream:
+        ++subtitleStreamCount;
+        break;
+    case EngineLineKind::VideoStart:
+        handleVideoStart();
+        break;
+    }
+}
+
+void DRUI::handleEndOfPlayback() {
+    if (progressSlider)
+        progressSlider->setValue(0);
+    if (elapsedLabel)
+        elapsedLabel->setText(QStringLiteral("00:00:00 "));
+    if (lengthLabel)
+        lengthLabel->setText(QLatin1Char(' ') + QString::fromLatin1(formatTime(mediaLength)));
+    if (playButton)
+        playButton->setIcon(QIcon(QStringLiteral(":/image/play.png")));
+    playingSource.clear();
+    isPlaying = false;
+    StopBtn();
+}
+
+void DRUI::handleVideoStart() {
+    if (subtitleTrackIndex >= 0) {
+        writeEngine(engine_commands::subtitle(subtitleTrackIndex));
+        checkOnly(subtitleTrackMenu, subtitleTrackIndex + 1);
+    }
+    if (audioTrackIndex >= 0) {
+        writeEngine(engine_commands::switchAudio(audioTrackIndex));
+        checkOnly(audioTrackMenu, audioTrackIndex + 1);
+    }
+    if (audioTrackMenu && audioStreamCount > 0 && audioTrackMenu->actions().size() != audioStreamCount + 1) {
+        audioTrackMenu->clear();
+        audioTrackMenu->addAction(QStringLiteral("Disable"))->setData(0);
+        for (int k = 1; k <= audioStreamCount; ++k) {
+            QAction* action = audioTrackMenu->addAction(QString::asprintf("Audio %d", k));
+            action->setData(k);
+            if (k == 1) {
+                action->setCheckable(true);
+                action->setChecked(true);
+                writeEngine(engine_commands::switchAudioKeepPause(0));
+            }
+        }
+    }
+    if (subtitleTrackMenu && subtitleStreamCount > 0 &&
+        subtitleTrackMenu->actions().size() != subtitleStreamCount + 1) {
+        subtitleTrackMenu->clear();
+        QAction* disable = subtitleTrackMenu->addAction(QStringLiteral("Disable"));
+        disable->setData(0);
+        disable->setCheckable(true);
+        disable->setChecked(true);
+        for (int k = 1; k <= subtitleStreamCount; ++k)
+            subtitleTrackMenu->addAction(QString::asprintf("Subtitle %d", k))->setData(k);
+    }
+}

@@ -147,6 +147,10 @@ protected:
     void handleEndOfPlayback();
     void handleVideoStart();
     void engineFinished();
+    void scheduleEngineOutput();
+    bool engineOutputConnected = false; // readyReadStandardOutput is wired to the parser
+    bool engineOutputScheduled = false; // a deferred parser run is pending
+    bool skippingLongLine = false;      // dropping the rest of an overlong engine line
 
 public:
     // ---- widgets (ui/) ----

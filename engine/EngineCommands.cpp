@@ -1,0 +1,27 @@
+#include "engine/EngineCommands.h"
+
+QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, const EngineSource& source) {
+    QStringList arguments{QStringLiteral("-demuxer"), QStringLiteral("lavf"), QStringLiteral("-ni"),
+                          QStringLiteral("-slave"), QStringLiteral("-quiet")};
+    arguments << QStringLiteral("-wid") << QString::number(windowId);
+    arguments << QStringLiteral("-vo") << QStringLiteral("direct3d") << QStringLiteral("-lavdopts")
+              << QStringLiteral("threads=4");
+    arguments << QStringLiteral("-vf") << QStringLiteral("screenshot=") + screenshotFolder;
+    arguments << QStringLiteral("-af") << QStringLiteral("channels=6,volume=5.1:1");
+    if (source.kind == 1) {
+        arguments << QStringLiteral("dvd://1") << QStringLiteral("-dvd-device");
+    } else if (source.kind == 2) {
+        if (!source.titleChosen)
+            arguments << QStringLiteral("br://0") << QStringLiteral("-bluray-device");
+        else if (source.hasTitle)
+            arguments << QStringLiteral("br://%1").arg(source.title) << QStringLiteral("-bluray-device");
+    }
+    // A lone path starting with "-" would be read as an option; "./" names the
+    // same file. After a "-...-device" option it is that option's value anyway.
+    const bool isOptionValue = arguments.last().endsWith(QLatin1String("-device"));
+    if (!isOptionValue && source.path.startsWith(QLatin1Char('-')))
+        arguments << QStringLiteral("./") + source.path;
+    else
+        arguments << source.path;
+    return arguments;
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+// The engine's command line and its one-line stdin commands.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// How long a quit may take before the engine is killed (window close, rebuild).
+inline constexpr int kEngineQuitGraceMs = 1500;
+
+struct EngineSource {
+    QString path;             // file, DVD folder or disc folder
+    int kind = 0;             // 0 file, 1 DVD, 2 Blu-ray
+    bool titleChosen = false; // a Blu-ray title was picked
+    bool hasTitle = false;    // ... and its number is known
+    int title = 0;
+};
+
+// The full argument list: fixed options, the window to draw into, the
+// screenshot prefix (the data folder, trailing separator included), the
+// source-kind options and the source path last.
+QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, const EngineSource& source);
+
+namespace engine_commands {
+inline QByteArray line(const QByteArray& text) {
+    return text + '\n';
+}
+inline QByteArray quit() {
+    return QByteArrayLiteral("q\n");
+}
+inline QByteArray pause() {
+    return QByteArrayLiteral("pause\n");
+}
+inline QByteArray timeLength() {
+    return QByteArrayLiteral("get_time_length\n");
+}
+inline QByteArray timePosition() {
+    return QByteArrayLiteral("get_time_pos\n");
+}
+inline QByteArray screenshot() {
+    return QByteArrayLiteral("screenshot 0\n");
+}
+inline QByteArray seek(qint64 seconds) {
+    return "seek " + QByteArray::number(seconds) + " 2\n";
+}
+inline QByteArray volume(int value) {
+    return "volume " + QByteArray::number(value) + " 2\n";
+}
+inline QByteArray volumeKeepPause(int value) {
+    return "pausing_keep volume " + QByteArray::number(value) + " 100\n";
+}
+inline QByteArray switchAudio(int track) {
+    return "switch_audio " + QByteArray::number(track) + '\n';
+}
+inline QByteArray switchAudioKeepPause(int track) {
+    return "pausing_keep switch_audio " + QByteArray::number(track) + '\n';
+}
+inline QByteArray subtitle(int track) {
+    return "sub_demux " + QByteArray::number(track) + '\n';
+}
+inline QByteArray subtitleKeepPause(int track) {
+    return "pausing_keep sub_demux " + QByteArray::number(track) + '\n';
+}
+} // namespace engine_commands

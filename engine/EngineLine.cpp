@@ -1,0 +1,97 @@
+#include "engine/EngineLine.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The part of the line a C string would have seen.
+QByteArray upToZero(const QByteArray& line) {
+    const int zero = line.indexOf('\0');
+    return zero < 0 ? line : line.left(zero);
+}
+
+} // namespace
+
+EngineLineKind classifyEngineLine(const QByteArray& rawLine) {
+    const QByteArray line = upToZero(rawLine);
+    if (line.startsWith("ANS_TIME_POSITION"))
+        return EngineLineKind::TimePosition;
+    if (line.startsWith("ANS_LENGTH"))
+        return EngineLineKind::Length;
+    if (line.startsWith("ANS_PERCENT_POSITION"))
+        return EngineLineKind::PercentPosition;
+    if (line.contains("Playing "))
+        return EngineLineKind::Playing;
+    if (line.contains("(End of file)") || line.contains("(Quit)"))
+        return EngineLineKind::EndOfPlayback;
+    if (line.contains("*** screenshot "))
+        return EngineLineKind::Screenshot;
+    if (line.contains(", -aid "))
+        return EngineLineKind::AudioStream;
+    if (line.contains(", -sid "))
+        return EngineLineKind::SubtitleStream;
+    if (line.contains("VIDEO: "))
+        return EngineLineKind::VideoStart;
+    return EngineLineKind::Other;
+}
+
+qint64 engineLineLength(const QByteArray& rawLine) {
+    QByteArray text = upToZero(rawLine);
+    text.replace('\n', QByteArray());
+    if (text.size() <= 11)
+        return 0;
+    text = text.mid(11); // after "ANS_LENGTH="
+    // The leading decimal number, read without the C locale's help (the
+    // player's locale may use a decimal comma).
+    int i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    const int start = i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        ++i;
+    auto digits = [&] {
+        const int from = i;
+        while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i - from;
+    };
+    int count = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        count += digits();
+    }
+    if (count == 0)
+        return 0;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        int j = i + 1;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-'))
+            ++j;
+        if (j < text.size() && text[j] >= '0' && text[j] <= '9') {
+            i = j;
+            digits();
+        }
+    }
+    bool ok = false;
+    const double value = text.mid(start, i - start).toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0)
+        return 0;
+    // Slider ranges hold 32 bits; no real source comes near this.
+    if (value >= double(std::numeric_limits<qint32>::max()))
+        return std::numeric_limits<qint32>::max();
+    return qint64(value);
+}
+
+bool engineScreenshotName(const QByteArray& rawLine, QByteArray* name) {
+    static const QByteArray marker("*** screenshot '");
+    const QByteArray line = upToZero(rawLine);
+    const int at = line.indexOf(marker);
+    if (at < 0)
+        return false;
+    const int start = at + marker.size();
+    const int end = line.indexOf('\'', start);
+    if (end < 0 || end == start || end - start > kMaxScreenshotName)
+        return false;
+    *name = line.mid(start, end - start);
+    return true;
+}
