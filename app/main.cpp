@@ -1,12 +1,84 @@
-// Placeholder entry: filled in by its owner.
+// Program entry: single instance, sleep inhibition, the main window.
+
 #include <QApplication>
+#include <QEvent>
+#include <QWidget>
+
+#include <cstdio>
+
+#include "app/LogHandler.h"
+#include "app/QuitSignals.h"
+#include "app/SingleInstance.h"
+#include "app/SleepInhibitor.h"
 #include "ui/DRUI.h"
+
+namespace {
+
+// Test hook, active only when KZP_TEST_HOOKS is set: reports on standard
+// output when the window is up, each change of its state and each restore
+// request; with "minimized" in the variable the window starts minimised.
+class TestHooks : public QObject {
+public:
+    TestHooks(QWidget* window, RestoreServer* server) : QObject(window) {
+        window->installEventFilter(this);
+        connect(server, &RestoreServer::requestHandled, this, [](const QString& title, bool restored) {
+            report(QStringLiteral("restore %1 %2").arg(restored ? "matched" : "ignored", title));
+        });
+    }
+    static void report(const QString& line) {
+        std::fputs(qPrintable(line + u'\n'), stdout);
+        std::fflush(stdout);
+    }
+    static QString stateName(Qt::WindowStates state) {
+        if (state & Qt::WindowMinimized)
+            return QStringLiteral("minimized");
+        if (state & Qt::WindowFullScreen)
+            return QStringLiteral("fullscreen");
+        if (state & Qt::WindowMaximized)
+            return QStringLiteral("maximized");
+        return QStringLiteral("normal");
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::WindowStateChange)
+            report(QStringLiteral("state ") + stateName(static_cast<QWidget*>(watched)->windowState()));
+        return false;
+    }
+};
+
+} // namespace
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    qInstallMessageHandler(logMessageHandler);
+
+    if (isAnotherInstanceRunning()) {
+        // Whether or not the first instance answers, this one is done.
+        requestRestore(QString::fromLatin1(mainWindowTitle), 1000);
+        return 0;
+    }
+
+    // Lives until after the window is gone, so a signal during shutdown
+    // cannot cut the engine's ending short.
+    QuitSignals quitSignals;
+    SleepInhibitor sleepInhibitor;
+
     auto* window = new DRUI();
     window->setupWindow();
+    RestoreServer restoreServer(window);
+
+    const QByteArray hooks = qgetenv("KZP_TEST_HOOKS");
+    if (!hooks.isEmpty())
+        new TestHooks(window, &restoreServer);
     window->show();
+    if (!hooks.isEmpty()) {
+        if (hooks.contains("minimized"))
+            window->showMinimized();
+        TestHooks::report(QStringLiteral("ready %1").arg(restoreServer.isListening() ? "listening" : "deaf"));
+    }
+
     app.exec();
     delete window;
     return 0;

@@ -1,16 +1,80 @@
-// Placeholder: filled in by its owner.
 #include "config/LanguageManager.h"
+
 #include <QCoreApplication>
+
+#include "config/IniFile.h"
+
+namespace {
+const QString defaultLanguageSection = QStringLiteral("DefaultLanguage");
+const QString defaultLanguageKey = QStringLiteral("Default");
+const QString builtInLanguage = QStringLiteral("/English");
+} // namespace
+
 LanguageManager& LanguageManager::instance() {
     static LanguageManager manager(QCoreApplication::applicationDirPath());
     return manager;
 }
+
 LanguageManager::LanguageManager(const QString& applicationDir)
-    : configFile(applicationDir + "/config.ini"), languagesFolder(applicationDir + "/Languages/"),
-      currentKey("/English") {}
-QString LanguageManager::caption(const char* key) const { return QString::fromLatin1(key).section('/', -1); }
-void LanguageManager::switchLanguage(const QString& key) { currentKey = key; }
-void LanguageManager::readCurrentLanguage() {}
-void LanguageManager::loadLanguageList() {}
-void LanguageManager::loadCaptions() {}
-QString caption(const char* key) { return LanguageManager::instance().caption(key); }
+    : configFile(applicationDir + QStringLiteral("/config.ini")),
+      languagesFolder(applicationDir + QStringLiteral("/Languages/")) {
+    readCurrentLanguage();
+    loadLanguageList();
+    loadCaptions();
+}
+
+QString LanguageManager::caption(const char* key) const {
+    if (!key)
+        return QString();
+    // Keys are ASCII; each byte is one character.
+    const QString whole = QString::fromLatin1(key);
+    const qsizetype slash = whole.lastIndexOf(u'/');
+    const QString section = slash < 0 ? whole : whole.left(slash);
+    const QString name = slash < 0 ? QString() : whole.mid(slash + 1);
+    const auto found = captions.constFind(section);
+    if (found == captions.constEnd())
+        return QString();
+    return found.value().value(name);
+}
+
+void LanguageManager::switchLanguage(const QString& key) {
+    // A failed write leaves config.ini as it was; the re-read then keeps the
+    // previous language and its captions.
+    IniFile::writeValue(configFile, defaultLanguageSection, defaultLanguageKey, key);
+    readCurrentLanguage();
+    loadCaptions();
+}
+
+void LanguageManager::readCurrentLanguage() {
+    IniFile config;
+    config.load(configFile);
+    currentKey = config.value(defaultLanguageSection, defaultLanguageKey, builtInLanguage);
+}
+
+void LanguageManager::loadLanguageList() {
+    IniFile config;
+    config.load(configFile);
+    languageList.clear();
+    for (const IniFile::Entry& entry : config.entries(QStringLiteral("Languages")))
+        languageList.append(Language(entry.key, entry.text));
+}
+
+void LanguageManager::loadCaptions() {
+    captions.clear();
+    IniFile file;
+    if (!file.load(languageFilePath()))
+        return;
+    for (const QString& section : file.sectionNames()) {
+        const QList<IniFile::Entry> entries = file.entries(section);
+        if (entries.isEmpty())
+            continue;
+        QMap<QString, QString>& table = captions[section];
+        for (const IniFile::Entry& entry : entries)
+            if (!table.contains(entry.key))
+                table.insert(entry.key, entry.text);
+    }
+}
+
+QString caption(const char* key) {
+    return LanguageManager::instance().caption(key);
+}

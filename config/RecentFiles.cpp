@@ -1,12 +1,49 @@
-// Placeholder: filled in by its owner.
 #include "config/RecentFiles.h"
-QStringList readRecentFiles(const QString&) { return {}; }
-bool writeRecentFiles(const QString&, const QStringList&) { return false; }
+
+#include <QFile>
+
+#include "config/AtomicWrite.h"
+
+namespace {
+constexpr qsizetype maxRecentFiles = 10;
+}
+
+QStringList readRecentFiles(const QString& filePath) {
+    QStringList entries;
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return entries;
+    const QByteArray bytes = file.readAll();
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        const qsizetype next = end < 0 ? bytes.size() : end + 1;
+        if (end < 0)
+            end = bytes.size();
+        // A CR LF written on the old platform is a line end too.
+        if (end > start && bytes.at(end - 1) == '\r')
+            --end;
+        // Lines that hold only a line end are skipped; blanks make an entry.
+        if (end > start)
+            entries.append(QString::fromLocal8Bit(bytes.constData() + start, end - start));
+        start = next;
+    }
+    return entries;
+}
+
+bool writeRecentFiles(const QString& filePath, const QStringList& entries) {
+    QByteArray bytes;
+    for (const QString& entry : entries)
+        bytes += entry.toLocal8Bit() + '\n';
+    return writeFileAtomically(filePath, bytes);
+}
+
 bool addRecentFile(QStringList& entries, const QString& path) {
     if (entries.contains(path))
         return false;
     entries.prepend(path);
-    while (entries.size() > 10)
+    // Only one entry goes: a longer hand-edited list shrinks one per addition.
+    if (entries.size() > maxRecentFiles)
         entries.removeLast();
     return true;
 }

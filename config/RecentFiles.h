@@ -6,5 +6,6 @@
 QStringList readRecentFiles(const QString& filePath);
 // Rewrites the whole file atomically. False on failure (the old file stays).
 bool writeRecentFiles(const QString& filePath, const QStringList& entries);
-// Inserts path at the front unless present; keeps at most 10. Returns true when changed.
+// Inserts path at the front unless present (exact comparison); when the list then
+// holds more than 10 entries the last one is dropped. Returns true when changed.
 bool addRecentFile(QStringList& entries, const QString& path);
