@@ -15,11 +15,9 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QSlider>
 #include <QStackedLayout>
 #include <QTableWidget>
-#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -155,18 +153,10 @@ void DRUI::closeEvent(QCloseEvent*) {
 }
 
 void DRUI::btnCloseSlot() {
-    if (engineProcess) {
-        refreshTimer->stop();
-        isStopped = true;
-        // Detached first, so nothing reacting to its end sees a half-dead engine.
-        QProcess* engine = engineProcess;
-        engineProcess = nullptr;
-        disconnect(engine, nullptr, this, nullptr);
-        engine->write("q\n");
-        engine->waitForBytesWritten(200);
-        engine->kill();
-        delete engine;
-    }
+    // Stops the timer, sends quit, marks the engine stopped and kills it if it
+    // has not exited within a short grace; then the object is gone.
+    if (engineProcess)
+        endEngine();
     close();
 }
 

@@ -105,12 +105,12 @@ void DRUI::createMenuButton(int index, int x, QWidget* strip) {
 
 namespace {
 
-// A top-level menu hangs on its button. Its menu action is also put on the
-// button: that makes the entries' shortcuts act exactly while the button is
-// visible in the active window (not in full screen, where the strip is hidden).
+// A top-level menu hangs on its button. setMenu() also puts the menu's action
+// on the button, which makes the entries' shortcuts act exactly while the
+// button is visible in the active window (not in full screen, where the strip
+// is hidden).
 void attachMenu(QPushButton* button, QMenu* menu) {
     button->setMenu(menu);
-    button->addAction(menu->menuAction());
 }
 
 } // namespace

@@ -1,0 +1,259 @@
+// The preferences dialog: its layout, the folder chooser, and what OK,
+// Cancel and Open do to OutputPath.txt.
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+#include "config/DataFolder.h"
+#include "dialogs/CProcessUI.h"
+
+namespace {
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+// A dialog whose folder chooser answers from the test.
+class AnsweredPreferences : public CProcessUI {
+public:
+    QString answer; // null: the user cancelled the chooser
+    int chooserRuns = 0;
+
+protected:
+    QString chooseFolder() override {
+        ++chooserRuns;
+        return answer;
+    }
+};
+
+} // namespace
+
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class TestPreferences : public QObject {
+    Q_OBJECT
+    QTemporaryDir home;
+    QString outputPath() const { return dataFolderPath() + "OutputPath.txt"; }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(home.isValid());
+        qputenv("HOME", home.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+        QDir().mkpath(dataFolderPath());
+    }
+    void init() {
+        QFile::remove(outputPath());
+        QDir(outputPath()).removeRecursively();
+    }
+
+    void layout() {
+        CProcessUI dialog;
+        QCOMPARE(dialog.resultFlag(), 1);
+        QCOMPARE(dialog.formatIndex(), 0);
+        QVERIFY(!dialog.parent());
+        QVERIFY(dialog.windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(dialog.windowFlags() & Qt::WindowType_Mask, Qt::Dialog);
+        QCOMPARE(dialog.windowModality(), Qt::ApplicationModal);
+        QCOMPARE(dialog.minimumSize(), QSize(680, 250));
+        QCOMPARE(dialog.maximumSize(), QSize(680, 250));
+        dialog.setFormatIndex(2);
+        dialog.setupPreferences();
+        QCOMPARE(dialog.formatBox()->count(), 3);
+        QCOMPARE(dialog.formatBox()->itemText(0), QStringLiteral("JPEG"));
+        QCOMPARE(dialog.formatBox()->itemText(1), QStringLiteral("PNG"));
+        QCOMPARE(dialog.formatBox()->itemText(2), QStringLiteral("BMP"));
+        QCOMPARE(dialog.formatBox()->currentIndex(), 2);
+        QCOMPARE(dialog.formatText(), QStringLiteral("BMP"));
+        QVERIFY(!dialog.folderField()->isEnabled());
+        struct Placed {
+            const char* name;
+            QRect geometry;
+        };
+        for (const Placed& p :
+             {Placed{"folderField", {180, 10, 250, 25}}, Placed{"browseButton", {440, 10, 80, 25}},
+              Placed{"openButton", {530, 10, 80, 25}}, Placed{"formatBox", {180, 40, 150, 25}},
+              Placed{"okButton", {220, 0, 80, 30}}, Placed{"cancelButton", {360, 0, 80, 30}},
+              Placed{"heading", {150, 5, 300, 30}}}) {
+            auto* widget = dialog.findChild<QWidget*>(p.name);
+            QVERIFY2(widget, p.name);
+            QCOMPARE(widget->geometry(), p.geometry);
+        }
+        QCOMPARE(dialog.findChild<QWidget*>("minButton")->pos(), QPoint(620, 0));
+        QCOMPARE(dialog.findChild<QWidget*>("closeButton")->pos(), QPoint(650, 0));
+        QVERIFY(dialog.findChild<QLabel*>("titleStrip")->styleSheet().contains("rgb(69, 78, 93)"));
+        const QString blue = dialog.findChild<QPushButton*>("okButton")->styleSheet();
+        QVERIFY(blue.contains("background-color:rgb(48, 81, 109);\t\t\t\t\t\t\t\t   color: white;"));
+    }
+
+    void startsWithDefaultOrStoredFolder() {
+        {
+            CProcessUI dialog;
+            dialog.setupPreferences();
+            const QString expected =
+                QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/Kestrune Zyl Player/";
+            QCOMPARE(dialog.folder(), expected);
+            QCOMPARE(dialog.folderField()->text(), expected);
+            QCOMPARE(dialog.formatText(), QStringLiteral("JPEG"));
+        }
+        QVERIFY(writeBytes(outputPath(), "/stored/folder/"));
+        CProcessUI dialog;
+        dialog.setupPreferences();
+        QCOMPARE(dialog.folder(), QStringLiteral("/stored/folder/"));
+    }
+
+    void okWritesChosenFolder_data() {
+        QTest::addColumn<QString>("picked");
+        QTest::addColumn<QByteArray>("stored");
+        QTest::newRow("plain") << home.path() + "/shots" << (home.path() + "/shots/").toUtf8();
+        QTest::newRow("spaces and non-ASCII")
+            << home.path() + "/Schnappschüsse 1" << (home.path() + "/Schnappschüsse 1/").toUtf8();
+        QTest::newRow("root") << QStringLiteral("/") << QByteArray("/");
+        // Not representable in the local 8-bit encoding: stored as converted.
+        const QString broken = home.path() + "/bad" + QChar(0xD800) + "name";
+        QTest::newRow("lone surrogate") << broken << (broken + "/").toLocal8Bit();
+    }
+    void okWritesChosenFolder() {
+        QFETCH(QString, picked);
+        QFETCH(QByteArray, stored);
+        AnsweredPreferences dialog;
+        dialog.answer = picked;
+        dialog.setupPreferences();
+        dialog.formatBox()->setCurrentIndex(1);
+        dialog.btnChoosePath();
+        QCOMPARE(dialog.folderField()->text(), dialog.folder());
+        QVERIFY(!QFile::exists(outputPath())); // nothing stored before OK
+        dialog.btnOK();
+        QCOMPARE(dialog.resultFlag(), 0);
+        QCOMPARE(dialog.formatIndex(), 1);
+        QCOMPARE(readBytes(outputPath()), stored);
+        QCOMPARE(readOutputPath(dataFolderPath()), QString::fromLocal8Bit(stored));
+    }
+
+    void folderNamedWithStrayBytes() {
+        // A real folder whose name is not valid text in the local encoding.
+        const QByteArray name = QFile::encodeName(home.path()) + "/raw\xff\xfe" + "dir";
+        QVERIFY(::mkdir(name.constData(), 0755) == 0);
+        AnsweredPreferences dialog;
+        dialog.answer = QFile::decodeName(name);
+        dialog.setupPreferences();
+        dialog.btnChoosePath();
+        dialog.btnOK();
+        QCOMPARE(dialog.resultFlag(), 0);
+        const QString back = readOutputPath(dataFolderPath());
+        QCOMPARE(back, QFile::decodeName(name) + "/");
+    }
+
+    void cancelChangesNothing_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("cancel, nothing stored") << false << "cancelButton";
+        QTest::newRow("cancel, stored") << true << "cancelButton";
+        QTest::newRow("close button") << true << "closeButton";
+    }
+    void cancelChangesNothing() {
+        QFETCH(bool, stored);
+        QFETCH(QString, how);
+        if (stored)
+            QVERIFY(writeBytes(outputPath(), "/old/place/"));
+        AnsweredPreferences dialog;
+        dialog.answer = home.path() + "/elsewhere";
+        dialog.setupPreferences();
+        dialog.btnChoosePath();
+        dialog.formatBox()->setCurrentIndex(2);
+        dialog.show();
+        dialog.findChild<QPushButton*>(how)->click();
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.resultFlag(), 1);
+        QCOMPARE(QFile::exists(outputPath()), stored);
+        if (stored)
+            QCOMPARE(readBytes(outputPath()), QByteArray("/old/place/"));
+    }
+
+    void chooserCancelled() {
+        QVERIFY(writeBytes(outputPath(), "/old/place/"));
+        AnsweredPreferences dialog;
+        dialog.answer = QString(); // null
+        dialog.setupPreferences();
+        dialog.btnChoosePath();
+        QCOMPARE(dialog.chooserRuns, 1);
+        QCOMPARE(dialog.folder(), QStringLiteral("/old/place/"));
+        QCOMPARE(dialog.folderField()->text(), QStringLiteral("/old/place/"));
+    }
+
+    void openCreatesAndOpensPickedFolder() {
+        UrlRecorder recorder;
+        QDesktopServices::setUrlHandler("file", &recorder, "open");
+        AnsweredPreferences dialog;
+        dialog.answer = home.path() + "/not yet/there";
+        dialog.setupPreferences();
+        dialog.btnChoosePath();
+        dialog.btnOpenFolder();
+        QDesktopServices::unsetUrlHandler("file");
+        QVERIFY(QFileInfo(home.path() + "/not yet/there").isDir());
+        QCOMPARE(recorder.urls.size(), 1);
+        QCOMPARE(recorder.urls.first().toLocalFile(), home.path() + "/not yet/there/");
+        QVERIFY(!QFile::exists(outputPath()));
+    }
+
+    void unwritableOutputPath() {
+        // A folder in the file's place: the save fails whoever runs the test.
+        QVERIFY(QDir().mkpath(outputPath()));
+        AnsweredPreferences dialog;
+        dialog.answer = home.path() + "/shots";
+        dialog.setupPreferences();
+        dialog.formatBox()->setCurrentIndex(1);
+        dialog.btnChoosePath();
+        dialog.btnOK();
+        QCOMPARE(dialog.resultFlag(), 0); // not reported; the format still counts
+        QCOMPARE(dialog.formatText(), QStringLiteral("PNG"));
+        QVERIFY(QFileInfo(outputPath()).isDir());
+    }
+
+    void dragWithLeftButtonOnly() {
+        CProcessUI dialog;
+        dialog.setupPreferences();
+        dialog.move(100, 100);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        const QPoint start = dialog.pos();
+        QWidget* body = &dialog;
+        auto send = [&](QEvent::Type type, QPoint local, Qt::MouseButton button, Qt::MouseButtons buttons) {
+            QMouseEvent event(type, local, body->mapToGlobal(local), button, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(body, &event);
+        };
+        send(QEvent::MouseButtonPress, {300, 120}, Qt::RightButton, Qt::RightButton);
+        send(QEvent::MouseMove, {340, 150}, Qt::NoButton, Qt::RightButton);
+        QCOMPARE(dialog.pos(), start);
+        QVERIFY(dialog.isVisible()); // no close on the right button
+        send(QEvent::MouseButtonPress, {300, 120}, Qt::LeftButton, Qt::LeftButton);
+        send(QEvent::MouseMove, {340, 150}, Qt::NoButton, Qt::LeftButton);
+        QCOMPARE(dialog.pos(), start + QPoint(40, 30));
+    }
+};
+
+QTEST_MAIN(TestPreferences)
+#include "tst_preferences.moc"
