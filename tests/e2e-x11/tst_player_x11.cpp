@@ -1,0 +1,272 @@
+// The real program on a real X server, driven by real pointer and key input:
+// menus opened by clicking their buttons, the recent list, the keys, full
+// screen and the language switch.
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <functional>
+
+namespace {
+
+QString run(const QString& program, const QStringList& arguments, int timeoutMs = 15000) {
+    QProcess p;
+    p.start(program, arguments);
+    p.waitForFinished(timeoutMs);
+    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+}
+
+QString xdotool(const QStringList& arguments) {
+    return run(QStringLiteral("xdotool"), arguments);
+}
+
+// Polls until done() holds; events keep flowing, no fixed sleeps.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(30);
+    }
+    return true;
+}
+
+QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool copyFolder(const QString& from, const QString& to) {
+    QDir().mkpath(to);
+    for (const QFileInfo& entry : QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + "/" + entry.fileName();
+        if (entry.isDir() ? !copyFolder(entry.filePath(), target) : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+const QRgb kStripColour = qRgb(239, 242, 249);
+
+} // namespace
+
+// One running player in a private copy of the program folder and a private home.
+class Player {
+public:
+    QTemporaryDir dir;
+    QString app, home, window;
+    QProcess process;
+
+    bool start(const QString& clip, const QProcessEnvironment& extra = {}) {
+        app = dir.path() + "/app";
+        home = dir.path() + "/home";
+        const QString bin = QCoreApplication::applicationDirPath();
+        QDir().mkpath(app);
+        for (const char* name : {"kestrune-zyl-player", "Player.exe", "tool", "fake-engine", "config.ini"})
+            if (!QFile::copy(bin + "/" + name, app + "/" + name))
+                return false;
+        if (!copyFolder(bin + "/Languages", app + "/Languages"))
+            return false;
+        const QString data = home + "/data/Kestrune Zyl Player/";
+        QDir().mkpath(data);
+        QFile recent(data + "RecentConfig.txt");
+        if (!recent.open(QIODevice::WriteOnly) || recent.write(clip.toLocal8Bit() + "\n") <= 0)
+            return false;
+        recent.close();
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home);
+        env.insert("XDG_DATA_HOME", home + "/data");
+        env.insert("TMPDIR", home); // a single-instance lock of its own
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("KZP_AO", "null");
+        for (const QString& key : extra.keys())
+            env.insert(key, extra.value(key));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(home);
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(app + "/kestrune-zyl-player", {});
+        if (!process.waitForStarted())
+            return false;
+        const QStringList ids =
+            xdotool({"search", "--sync", "--onlyvisible", "--name", "^Kestrune Zyl Player$"}).split('\n');
+        window = ids.value(0);
+        return ids.size() == 1 && !window.isEmpty();
+    }
+    ~Player() {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(5000))
+                process.kill();
+            process.waitForFinished(2000);
+        }
+    }
+
+    QStringList visibleWindows() const {
+        return xdotool({"search", "--onlyvisible", "--pid", QString::number(process.processId())})
+            .split('\n', Qt::SkipEmptyParts);
+    }
+    // Clicks a menu button (1 File ... 6 Help) and waits for its pop-up.
+    bool openMenu(int index) {
+        const int before = int(visibleWindows().size());
+        xdotool(
+            {"mousemove", "--window", window, QString::number((index - 1) * 100 + 50), "11", "click", "1"});
+        return waitUntil([&] { return visibleWindows().size() > before; });
+    }
+    void keys(const QStringList& names) { xdotool(QStringList{"key", "--delay", "60"} + names); }
+    void keysToWindow(const QStringList& names) {
+        xdotool({"windowfocus", "--sync", window});
+        keys(names);
+    }
+    QImage grab() const {
+        const QString path = dir.path() + "/grab.png";
+        QFile::remove(path);
+        run("import", {"-window", window, path});
+        return QImage(path);
+    }
+    bool stripShown() const {
+        const QImage image = grab();
+        return !image.isNull() && image.pixel(900, 10) == kStripColour;
+    }
+    // The engine is the player's child (the launcher replaces itself with it).
+    QString engineChild() const { return run("pgrep", {"-P", QString::number(process.processId())}); }
+    QStringList snapshots() const {
+        return QDir(home + "/Documents/Kestrune Zyl Player").entryList({"Snapshot-*"}, QDir::Files);
+    }
+    QString config() const { return QString::fromUtf8(readBytes(app + "/config.ini")); }
+};
+
+class TestPlayerX11 : public QObject {
+    Q_OBJECT
+    QTemporaryDir media;
+    QString clip;
+
+    // Plays the recent entry through the File menu: Recent Files is the third entry.
+    void playFromRecent(Player& player) {
+        QVERIFY(player.openMenu(1));
+        player.keys({"Down", "Down", "Down", "Right", "Return"});
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* tool : {"xdotool", "import", "ffmpeg", "mplayer", "pgrep"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(tool)));
+        clip = media.path() + "/test clip.mkv";
+        QProcess ffmpeg;
+        ffmpeg.start("ffmpeg", {"-hide_banner",
+                                "-loglevel",
+                                "error",
+                                "-nostdin",
+                                "-y",
+                                "-f",
+                                "lavfi",
+                                "-i",
+                                "testsrc=size=320x240:rate=25:duration=30",
+                                "-f",
+                                "lavfi",
+                                "-i",
+                                "sine=duration=30",
+                                "-c:v",
+                                "libx264",
+                                "-pix_fmt",
+                                "yuv420p",
+                                "-c:a",
+                                "aac",
+                                "-shortest",
+                                clip});
+        QVERIFY(ffmpeg.waitForFinished(60000));
+        QVERIFY(QFileInfo(clip).size() > 0);
+    }
+
+    void recentPlaySnapshotFullScreenClose() {
+        Player player;
+        QVERIFY(player.start(clip));
+        QVERIFY(player.stripShown());
+        playFromRecent(player);
+        QVERIFY2(waitUntil([&] { return !player.engineChild().isEmpty(); }), "no engine started");
+        const QString engine = player.engineChild();
+
+        player.keysToWindow({"s"});
+        QVERIFY2(waitUntil([&] { return !player.snapshots().isEmpty(); }), "no snapshot saved");
+
+        player.keysToWindow({"f"});
+        QVERIFY2(waitUntil([&] { return !player.stripShown(); }), "F did not enter full screen");
+        player.keysToWindow({"Up", "s"}); // entries do not act in full screen
+        player.keysToWindow({"Escape"});
+        QVERIFY2(waitUntil([&] { return player.stripShown(); }), "Escape did not leave full screen");
+        QCOMPARE(player.snapshots().size(), 1);
+
+        xdotool({"mousemove", "--window", player.window, "500", "300", "click", "--repeat", "2", "--delay",
+                 "60", "1"});
+        QVERIFY2(waitUntil([&] { return !player.stripShown(); }), "double click did not enter full screen");
+        xdotool({"mousemove", "--window", player.window, "500", "300", "click", "--repeat", "2", "--delay",
+                 "60", "1"});
+        QVERIFY2(waitUntil([&] { return player.stripShown(); }), "double click did not leave full screen");
+
+        // File menu, Close (fifth entry): the program and its engine end.
+        QVERIFY(player.openMenu(1));
+        player.keys({"Down", "Down", "Down", "Down", "Down", "Return"});
+        QVERIFY(player.process.waitForFinished(15000));
+        QCOMPARE(player.process.exitCode(), 0);
+        QVERIFY(waitUntil([&] { return !QFileInfo::exists("/proc/" + engine); }, 5000));
+    }
+
+    void spacePausesAndResumes() {
+        // The fake engine behind the real launcher records what the player sends.
+        Player player;
+        const QString log = player.dir.path() + "/commands.log";
+        QProcessEnvironment extra;
+        extra.insert("KZP_ENGINE", QCoreApplication::applicationDirPath() + "/fake-engine");
+        extra.insert("FAKE_ENGINE_LOG", log);
+        QVERIFY(player.start(clip, extra));
+        playFromRecent(player);
+        auto lines = [&] { return readBytes(log).split('\n'); };
+        QVERIFY(waitUntil([&] { return lines().contains("get_time_pos"); }));
+        player.keysToWindow({"space"});
+        QVERIFY2(waitUntil([&] { return lines().contains("pause"); }), "Space did not pause");
+        player.keysToWindow({"space"});
+        // Resuming sends nothing itself; the polls start again.
+        QVERIFY2(waitUntil([&] {
+                     const QList<QByteArray> all = lines();
+                     return all.lastIndexOf("get_time_pos") > all.lastIndexOf("pause");
+                 }),
+                 "Space did not resume");
+    }
+
+    void languageSwitchChangesCaptions() {
+        Player player;
+        QVERIFY(player.start(clip));
+        const QImage before = player.grab();
+        QVERIFY(!before.isNull());
+        // Help menu, Language (third entry), the sixth language (Japanese).
+        QVERIFY(player.openMenu(6));
+        player.keys({"Down", "Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Return"});
+        QVERIFY2(waitUntil([&] { return player.config().contains("Default=/Japanese"); }),
+                 "language not stored");
+        auto allButtonsChanged = [&] {
+            const QImage after = player.grab();
+            if (after.isNull())
+                return false;
+            for (int i = 0; i < 6; ++i)
+                if (after.copy(i * 100, 1, 100, 20) == before.copy(i * 100, 1, 100, 20))
+                    return false;
+            return true;
+        };
+        QVERIFY2(waitUntil(allButtonsChanged), "not every menu button shows a new caption");
+        QCOMPARE(xdotool({"getwindowname", player.window}), QStringLiteral("Kestrune Zyl Player"));
+        // The rebuilt menus still open.
+        QVERIFY(player.openMenu(1));
+        player.keys({"Escape"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlayerX11)
+#include "tst_player_x11.moc"
