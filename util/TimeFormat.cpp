@@ -21,29 +21,33 @@ QByteArray formatTime(qint64 seconds) {
 }
 
 namespace {
+// Absurd texts (endless digit runs) saturate instead of overflowing.
+qint64 addSaturated(qint64 a, qint64 b) {
+    return a > INT64_MAX - b ? INT64_MAX : a + b;
+}
+qint64 multiplySaturated(qint64 value, qint64 factor) {
+    return value > INT64_MAX / factor ? INT64_MAX : value * factor;
+}
+
 // Leading decimal integer from position i (blanks skipped); 0 when there is none.
-// Saturates instead of overflowing on absurdly long digit runs.
 qint64 leadingNumber(const QByteArray& text, int i) {
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
         ++i;
     qint64 value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        if (value > (INT64_MAX - 9) / 10)
-            return INT64_MAX / 3600;
-        value = value * 10 + (text[i] - '0');
-    }
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = addSaturated(multiplySaturated(value, 10), text[i] - '0');
     return value;
 }
 } // namespace
 
 qint64 parseDurationText(const QByteArray& text) {
-    qint64 total = leadingNumber(text, 0) * 3600;
+    qint64 total = multiplySaturated(leadingNumber(text, 0), 3600);
     const int first = text.indexOf(':');
     if (first >= 0) {
-        total += leadingNumber(text, first + 1) * 60;
+        total = addSaturated(total, multiplySaturated(leadingNumber(text, first + 1), 60));
         const int second = text.indexOf(':', first + 1);
         if (second >= 0)
-            total += leadingNumber(text, second + 1);
+            total = addSaturated(total, leadingNumber(text, second + 1));
     }
     return total;
 }
