@@ -359,14 +359,6 @@ private slots:
             QVERIFY(window.isStopped);
         }
     }
-
-    void resizeKeepsCentralWidgetFull() {
-        DRUI window;
-        window.setupWindow();
-        window.show();
-        window.resize(1200, 800);
-        QTRY_COMPARE(window.centralWidget->size(), window.size());
-    }
 };
 
 QTEST_MAIN(TestWindowEvents)
