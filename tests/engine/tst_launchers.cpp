@@ -1,0 +1,196 @@
+// The two launchers beside the player: "Player.exe" (rewrites the outputs,
+// becomes the engine, dies with the player) and "tool" (becomes ffmpeg -i).
+
+#include <QProcess>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+#include "common/FakeEngine.h"
+
+namespace {
+
+QString bin(const char* name) {
+    return QCoreApplication::applicationDirPath() + '/' + QLatin1String(name);
+}
+
+// Environment for Player.exe with the fake engine behind it.
+QProcessEnvironment launcherEnvironment(const QByteArray& vo = {}, const QByteArray& ao = {}) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KZP_ENGINE", bin("fake-engine"));
+    env.remove("KZP_VO");
+    env.remove("KZP_AO");
+    if (!vo.isEmpty())
+        env.insert("KZP_VO", QString::fromLatin1(vo));
+    if (!ao.isEmpty())
+        env.insert("KZP_AO", QString::fromLatin1(ao));
+    return env;
+}
+
+// Running, not merely an unreaped zombie.
+bool alive(qint64 pid) {
+    if (::kill(pid_t(pid), 0) != 0)
+        return false;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    const int close = text.lastIndexOf(')');
+    return close < 0 || text.mid(close + 2, 1) != "Z";
+}
+
+} // namespace
+
+class LaunchersTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void launcherRewritesAndExecs_data();
+    void launcherRewritesAndExecs();
+    void launcherIsTheEngine();
+    void launcherPassesExitCodes();
+    void launcherWithoutEngine();
+    void engineDiesWithPlayer();
+    void probeRunsFfmpeg_data();
+    void probeRunsFfmpeg();
+};
+
+void LaunchersTest::launcherRewritesAndExecs_data() {
+    QTest::addColumn<QByteArray>("vo");
+    QTest::addColumn<QByteArray>("ao");
+    QTest::addColumn<QStringList>("expected");
+    const QString odd = QString::fromUtf8("/m/it's a \"film\" $x `y` Zürich.mkv");
+    QTest::addColumn<QString>("source");
+    QTest::newRow("default outputs") << QByteArray() << QByteArray()
+                                     << QStringList{"-slave", "-vo", "xv,gl,x11", "-af", "a", odd} << odd;
+    QTest::newRow("null outputs") << QByteArray("null") << QByteArray("null")
+                                  << QStringList{"-ao", "null", "-slave", "-vo", "null", "-af", "a", "-x.mkv"}
+                                  << QString("-x.mkv");
+}
+
+void LaunchersTest::launcherRewritesAndExecs() {
+    QFETCH(QByteArray, vo);
+    QFETCH(QByteArray, ao);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, source);
+    FakeEngine fake;
+    fake.setScript({"@exit 0"});
+    QProcess launcher;
+    launcher.setProcessEnvironment(launcherEnvironment(vo, ao));
+    launcher.start(bin("Player.exe"), {"-slave", "-vo", "direct3d", "-af", "a", source});
+    QVERIFY(launcher.waitForFinished(5000));
+    QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(fake.arguments(), expected);
+}
+
+void LaunchersTest::launcherIsTheEngine() {
+    // The process the player holds must be the engine itself: its output,
+    // its input and its pid.
+    FakeEngine fake;
+    fake.setScript({"Playing x."});
+    QProcess launcher;
+    launcher.setProcessEnvironment(launcherEnvironment());
+    launcher.start(bin("Player.exe"), {"-vo", "direct3d", "x"});
+    QVERIFY(launcher.waitForStarted());
+    QVERIFY(launcher.waitForReadyRead(5000));
+    QCOMPARE(launcher.readLine(), QByteArray("Playing x.\n"));
+    launcher.write("get_time_length\n");
+    QTRY_VERIFY(launcher.canReadLine());
+    QCOMPARE(launcher.readLine(), QByteArray("ANS_LENGTH=100.00\n"));
+    QFile status(QStringLiteral("/proc/%1/exe").arg(launcher.processId()));
+    QCOMPARE(QFileInfo(status.symLinkTarget()).fileName(), QStringLiteral("fake-engine"));
+    launcher.write("q\n");
+    QVERIFY(launcher.waitForFinished(5000));
+    QCOMPARE(launcher.exitCode(), 0);
+}
+
+void LaunchersTest::launcherPassesExitCodes() {
+    FakeEngine fake;
+    fake.setScript({"@exit 7"});
+    QProcess launcher;
+    launcher.setProcessEnvironment(launcherEnvironment());
+    launcher.start(bin("Player.exe"), {"-vo", "direct3d", "x"});
+    QVERIFY(launcher.waitForFinished(5000));
+    QCOMPARE(launcher.exitCode(), 7);
+}
+
+void LaunchersTest::launcherWithoutEngine() {
+    QProcess launcher;
+    QProcessEnvironment env = launcherEnvironment();
+    env.insert("KZP_ENGINE", "/nonexistent/engine");
+    launcher.setProcessEnvironment(env);
+    launcher.start(bin("Player.exe"), {"x"});
+    QVERIFY(launcher.waitForFinished(5000));
+    QCOMPARE(launcher.exitCode(), 127);
+}
+
+void LaunchersTest::engineDiesWithPlayer() {
+    // A stand-in player (a shell) starts the launcher and is then killed
+    // with SIGKILL: the engine must not play on.
+    FakeEngine fake;
+    fake.setScript({"@hang"});
+    QProcess player;
+    player.setProcessEnvironment(launcherEnvironment());
+    player.start("/bin/sh",
+                 {"-c", "\"$0\" -vo direct3d x </dev/null >/dev/null & echo $!; wait", bin("Player.exe")});
+    QVERIFY(player.waitForReadyRead(5000));
+    const qint64 engine = player.readLine().trimmed().toLongLong();
+    QVERIFY(engine > 0);
+    const auto cleanup = qScopeGuard([engine] {
+        if (alive(engine))
+            ::kill(pid_t(engine), SIGKILL);
+    });
+    QVERIFY(fake.waitForStart());
+    QVERIFY(alive(engine));
+    ::kill(pid_t(player.processId()), SIGKILL);
+    QVERIFY(player.waitForFinished(5000));
+    QVERIFY(FakeEngine::waitUntil([&] { return !alive(engine); }, 5000));
+}
+
+void LaunchersTest::probeRunsFfmpeg_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file");
+    const QString odd = QString::fromUtf8("-a \"b\" 'c' $d\nü.mkv");
+    QTest::newRow("-i FILE") << QStringList{"-i", odd} << odd;
+    QTest::newRow("FILE") << QStringList{odd} << odd;
+}
+
+void LaunchersTest::probeRunsFfmpeg() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    // A stand-in ffmpeg that records its arguments and answers on stderr.
+    QTemporaryDir dir;
+    const QString record = dir.filePath("args");
+    const QString script = dir.filePath("ffmpeg");
+    QFile f(script);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("#!/bin/sh\nfor a in \"$@\"; do printf '%s\\0' \"$a\"; done > \"$RECORD\"\n"
+            "echo '  Duration: 00:00:12.02, start: 0.000000, bitrate: 191 kb/s' >&2\nexit 1\n");
+    f.close();
+    QVERIFY(f.setPermissions(f.permissions() | QFile::ExeOwner));
+    QProcess probe;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KZP_FFMPEG", script);
+    env.insert("RECORD", record);
+    probe.setProcessEnvironment(env);
+    probe.start(bin("tool"), arguments);
+    QVERIFY(probe.waitForFinished(5000));
+    QCOMPARE(probe.exitCode(), 1); // passed through
+    QVERIFY(probe.readAllStandardError().contains("  Duration: 00:00:12.02,"));
+    QFile recorded(record);
+    QVERIFY(recorded.open(QIODevice::ReadOnly));
+    QList<QByteArray> got = recorded.readAll().split('\0');
+    got.removeLast();
+    QCOMPARE(got, (QList<QByteArray>{"-hide_banner", "-nostdin", "-i", file.toUtf8()}));
+
+    // No file: a usage error, nothing run.
+    QFile::remove(record);
+    probe.start(bin("tool"), {});
+    QVERIFY(probe.waitForFinished(5000));
+    QVERIFY(probe.exitCode() != 0);
+    QVERIFY(!QFile::exists(record));
+}
+
+QTEST_GUILESS_MAIN(LaunchersTest)
+#include "tst_launchers.moc"
