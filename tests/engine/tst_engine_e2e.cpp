@@ -1,0 +1,211 @@
+// End to end with the real engine through Player.exe on an X server: a clip
+// made at test time with two audio streams and a subtitle stream plays inside
+// the video surface, its menus appear, a seek lands, a snapshot is saved and
+// the end of the clip returns to the start page.
+
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QtTest>
+
+#include "common/TestEnv.h"
+#include "config/DataFolder.h"
+#include "engine/EngineTestSupport.h"
+
+KZP_TEMPORARY_HOME()
+
+namespace {
+
+// Distinct colours in a picture (a blank surface has one or two).
+int colourCount(const QImage& image) {
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 2)
+        for (int x = 0; x < image.width(); x += 2)
+            colours.insert(image.pixel(x, y));
+    return int(colours.size());
+}
+
+QList<QByteArray> commandLine(qint64 pid) {
+    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> list = file.readAll().split('\0');
+    if (!list.isEmpty() && list.last().isEmpty())
+        list.removeLast();
+    return list;
+}
+
+} // namespace
+
+class EngineEndToEndTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void playsRealClip();
+
+private:
+    QTemporaryDir media;
+    QString clip;
+};
+
+void EngineEndToEndTest::initTestCase() {
+    if (QStandardPaths::findExecutable("mplayer").isEmpty() ||
+        QStandardPaths::findExecutable("ffmpeg").isEmpty())
+        QSKIP("mplayer or ffmpeg is not installed");
+    QVERIFY(QGuiApplication::platformName() == QLatin1String("xcb"));
+    QFile subtitles(media.filePath("subs.srt"));
+    QVERIFY(subtitles.open(QIODevice::WriteOnly));
+    subtitles.write("1\n00:00:01,000 --> 00:00:04,000\nHello\n\n2\n00:00:05,000 --> 00:00:07,000\nWorld\n");
+    subtitles.close();
+    clip = media.filePath("clip with blanks.mkv");
+    QProcess ffmpeg;
+    ffmpeg.setProcessChannelMode(QProcess::ForwardedChannels);
+    // A key frame every second so seeks land near their target.
+    ffmpeg.start("ffmpeg", {"-hide_banner",
+                            "-loglevel",
+                            "error",
+                            "-nostdin",
+                            "-y",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "testsrc=size=320x240:rate=25:duration=8",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "sine=frequency=440:duration=8",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "sine=frequency=880:duration=8",
+                            "-i",
+                            subtitles.fileName(),
+                            "-map",
+                            "0",
+                            "-map",
+                            "1",
+                            "-map",
+                            "2",
+                            "-map",
+                            "3",
+                            "-c:v",
+                            "libx264",
+                            "-preset",
+                            "ultrafast",
+                            "-g",
+                            "25",
+                            "-pix_fmt",
+                            "yuv420p",
+                            "-c:a",
+                            "aac",
+                            "-c:s",
+                            "srt",
+                            clip});
+    QVERIFY(ffmpeg.waitForFinished(60000));
+    QCOMPARE(ffmpeg.exitCode(), 0);
+    qputenv("KZP_AO", "null");
+    qputenv("KZP_VO", "x11");
+}
+
+void EngineEndToEndTest::playsRealClip() {
+    TestWindow w;
+    w.setEnginePath(QCoreApplication::applicationDirPath() + "/Player.exe");
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+    w.playFile(clip, 8);
+    QVERIFY(w.engineProcess);
+    QVERIFY(w.engineProcess->waitForStarted(5000));
+
+    // Watch the engine's lines without taking them from the parser: a tap
+    // connected ahead of it peeks at the buffer.
+    QList<QByteArray> seen;
+    QObject::disconnect(w.engineProcess, SIGNAL(readyReadStandardOutput()), &w, SLOT(MPlayerDataRecieve()));
+    QProcess* engine = w.engineProcess;
+    QObject::connect(engine, &QProcess::readyReadStandardOutput, &w, [&seen, engine] {
+        const QByteArray data = engine->peek(engine->bytesAvailable());
+        const QList<QByteArray> lines = data.left(data.lastIndexOf('\n') + 1).split('\n');
+        for (const QByteArray& line : lines)
+            if (!line.isEmpty())
+                seen << line;
+    });
+    QObject::connect(engine, SIGNAL(readyReadStandardOutput()), &w, SLOT(MPlayerDataRecieve()));
+
+    // The process is the engine itself, drawing into our surface.
+    QTRY_VERIFY_WITH_TIMEOUT(commandLine(engine->processId()).value(0).endsWith("mplayer"), 5000);
+    const QList<QByteArray> arguments = commandLine(engine->processId());
+    const int wid = int(arguments.indexOf("-wid"));
+    QVERIFY(wid > 0);
+    QCOMPARE(arguments.value(wid + 1), QByteArray::number(quint64(w.videoSurface->winId())));
+
+    // Menus rebuilt at the video's start.
+    QTRY_COMPARE_WITH_TIMEOUT(w.texts(w.audioTrackMenu), (QStringList{"Disable", "Audio 1", "Audio 2"}),
+                              10000);
+    QCOMPARE(w.texts(w.subtitleTrackMenu), (QStringList{"Disable", "Subtitle 1"}));
+    QCOMPARE(w.checkedIndex(w.audioTrackMenu), 1);
+
+    // Frames inside the video surface.
+    const QRect area(w.videoSurface->mapToGlobal(QPoint(0, 0)), w.videoSurface->size());
+    QImage frame;
+    QVERIFY(FakeEngine::waitUntil(
+        [&] {
+            frame = QGuiApplication::primaryScreen()
+                        ->grabWindow(0, area.x(), area.y(), area.width(), area.height())
+                        .toImage();
+            return colourCount(frame) > 20;
+        },
+        10000));
+
+    // A seek lands near its target.
+    w.SliderSeek(5);
+    w.SliderRelease();
+    const int from = int(seen.size());
+    double landed = -1;
+    QVERIFY(FakeEngine::waitUntil(
+        [&] {
+            for (int i = from; i < seen.size(); ++i)
+                if (seen[i].startsWith("ANS_TIME_POSITION="))
+                    landed = seen[i].mid(18).toDouble();
+            return landed >= 0;
+        },
+        5000));
+    QVERIFY2(landed >= 4.0 && landed <= 7.0, QByteArray::number(landed).constData());
+
+    // A snapshot lands in the snapshot folder as JPEG; the engine's file goes.
+    const QString folder = snapshotFolder(w.dataFolder);
+    w.Snapshot();
+    QVERIFY(FakeEngine::waitUntil([&] { return !QDir(folder).entryList(QDir::Files).isEmpty(); }, 5000));
+    const QString saved = QDir(folder).entryList(QDir::Files).first();
+    QVERIFY2(QRegularExpression("^Snapshot-\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.JPG$")
+                 .match(saved)
+                 .hasMatch(),
+             qPrintable(saved));
+    QImageReader reader(folder + saved);
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    QCOMPARE(reader.size(), QSize(320, 240));
+    QVERIFY(QDir(w.dataFolder).entryList({"*.png"}, QDir::Files).isEmpty());
+
+    // The end of the clip brings the start page back.
+    QTRY_VERIFY_WITH_TIMEOUT(w.isStopped, 15000);
+    QCOMPARE(w.pageStack->currentIndex(), 0);
+    QVERIFY(!w.refreshTimer->isActive());
+    QVERIFY(!w.isPlaying);
+    bool ended = false;
+    for (const QByteArray& line : std::as_const(seen))
+        ended = ended || line.contains("(End of file)");
+    QVERIFY(ended);
+}
+
+int main(int argc, char** argv) {
+    // The X server of the test run, whatever the caller's platform setting.
+    if (qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    QApplication app(argc, argv);
+    EngineEndToEndTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_engine_e2e.moc"
