@@ -17,7 +17,9 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-inline genbd::Stream videoStream() { return genbd::Stream{1, 0x1011, 0x1B, "", 0x61, 0}; }
+inline genbd::Stream videoStream() {
+    return genbd::Stream{1, 0x1011, 0x1B, "", 0x61, 0};
+}
 inline genbd::Stream audioStream(const QByteArray& lang, quint8 coding = 0x81, quint16 pid = 0x1100) {
     return genbd::Stream{1, pid, coding, lang, 0x31, 0};
 }

@@ -12,8 +12,8 @@ using namespace bdtest;
 namespace {
 
 quint32 be32(const QByteArray& b, qsizetype at) {
-    return (quint32(quint8(b[at])) << 24) | (quint32(quint8(b[at + 1])) << 16) | (quint32(quint8(b[at + 2])) << 8) |
-           quint32(quint8(b[at + 3]));
+    return (quint32(quint8(b[at])) << 24) | (quint32(quint8(b[at + 1])) << 16) |
+           (quint32(quint8(b[at + 2])) << 8) | quint32(quint8(b[at + 3]));
 }
 void put16(QByteArray& b, qsizetype at, quint16 v) {
     b[at] = char(v >> 8);
@@ -70,19 +70,21 @@ void MplsReaderTest::clipsAndChapters_data() {
 
     genbd::Playlist one;
     one.items = {playItem("00055", 0, 2700000, true)};
-    QTest::newRow("one item of 60 s") << genbd::mplsBytes(one) << QList<qint32>{0} << QList<qint32>{60000}
-                                      << QList<qint32>{};
+    QTest::newRow("one item of 60 s")
+        << genbd::mplsBytes(one) << QList<qint32>{0} << QList<qint32>{60000} << QList<qint32>{};
 
     genbd::Playlist two;
     two.items = {playItem("00001", 0, 60), playItem("00002", 100, 130)};
     two.marks = {{1, 1, 100 * 45000, 0xFFFF, 0}};
-    QTest::newRow("entry mark at the second item's IN") << genbd::mplsBytes(two) << QList<qint32>{0, 60000}
-                                                        << QList<qint32>{60000, 30000} << QList<qint32>{60000};
+    QTest::newRow("entry mark at the second item's IN")
+        << genbd::mplsBytes(two) << QList<qint32>{0, 60000} << QList<qint32>{60000, 30000}
+        << QList<qint32>{60000};
 
     genbd::Playlist skipped = two;
     skipped.marks = {{2, 0, 0, 0xFFFF, 0}, {1, 2, 0, 0xFFFF, 0}, {1, 0, 45000 * 5, 0xFFFF, 0}};
-    QTest::newRow("link point and mark past the last item") << genbd::mplsBytes(skipped) << QList<qint32>{0, 60000}
-                                                            << QList<qint32>{60000, 30000} << QList<qint32>{5000};
+    QTest::newRow("link point and mark past the last item")
+        << genbd::mplsBytes(skipped) << QList<qint32>{0, 60000} << QList<qint32>{60000, 30000}
+        << QList<qint32>{5000};
 
     // Each time is divided by 45 on its own: 44/45 = 0 and 90/45 = 2.
     genbd::Playlist rounding;
@@ -127,9 +129,11 @@ void MplsReaderTest::streamLabels_data() {
     QTest::newRow("por LPCM") << audioStream("por", 0x80) << true << "Portugal LPCM" << 0x1100;
     QTest::newRow("ger DTS-HD MA") << audioStream("ger", 0x86) << true << "GER DTS HD XLL" << 0x1100;
     QTest::newRow("unknown code upper-cased") << audioStream("x1z", 0xA1) << true << "X1Z EAC3" << 0x1100;
-    QTest::newRow("upper-case code is not in the table") << audioStream("ENG", 0x82) << true << "ENG DTS" << 0x1100;
+    QTest::newRow("upper-case code is not in the table")
+        << audioStream("ENG", 0x82) << true << "ENG DTS" << 0x1100;
     QTest::newRow("PG") << subtitleStream("zho", 0x90, 0x1200) << false << "Chinese" << 0x1200;
-    QTest::newRow("IG counts as graphics") << subtitleStream("kor", 0x91, 0x1400) << false << "Korean" << 0x1400;
+    QTest::newRow("IG counts as graphics")
+        << subtitleStream("kor", 0x91, 0x1400) << false << "Korean" << 0x1400;
     genbd::Stream sub = audioStream("tha", 0x84, 0x1234);
     sub.entryType = 2;
     QTest::newRow("entry type 2 PID") << sub << true << "Thai EAC3" << 0x1234;
@@ -166,7 +170,8 @@ void MplsReaderTest::subtitleChoiceAndLastItemStreams() {
     MplsReader reader;
     genbd::Playlist p;
     p.items = {playItem("00001", 0, 10)};
-    p.items[0].subtitles = {subtitleStream("fra", 0x92), subtitleStream("eng", 0x90), subtitleStream("spa", 0x92)};
+    p.items[0].subtitles = {subtitleStream("fra", 0x92), subtitleStream("eng", 0x90),
+                            subtitleStream("spa", 0x92)};
     Outputs both;
     QCOMPARE(both.read(reader, genbd::mplsBytes(p)), 0);
     QCOMPARE(labels(both.subtitles), QStringList{"English"});
@@ -336,8 +341,9 @@ void MplsReaderTest::everyCutIsRefused() {
 }
 
 void MplsReaderTest::hugeCountsAndLengths_data() {
-    QTest::addColumn<int>("field"); // 0 PL start, 1 mark start, 2 PL length, 3 item count, 4 item length,
-                                    // 5 STN length, 6 audio count, 7 mark count, 8 mark length, 9 entry length
+    QTest::addColumn<int>(
+        "field"); // 0 PL start, 1 mark start, 2 PL length, 3 item count, 4 item length,
+                  // 5 STN length, 6 audio count, 7 mark count, 8 mark length, 9 entry length
     QTest::addColumn<quint32>("value");
     QTest::addColumn<qint32>("result");
     QTest::addColumn<int>("clips"); // clips expected when result is 0

@@ -1,0 +1,301 @@
+// Reading a disc folder: title numbering, duplicates, order, metadata,
+// digests, and the two dump tools.
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "BlurayTestSupport.h"
+#include "media/DiscScan.h"
+
+using namespace bdtest;
+
+namespace {
+
+genbd::Playlist lasting(qint64 seconds, const QByteArray& clip = "00001") {
+    genbd::Playlist p;
+    p.items = {playItem(clip, 0, quint32(seconds))};
+    return p;
+}
+
+QStringList names(const DiscInfo& disc) {
+    QStringList out;
+    for (const DiscTitle& t : disc.titles)
+        out << QFileInfo(t.playlist).fileName();
+    return out;
+}
+
+} // namespace
+
+class DiscScanTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void numberingAndDuplicates();
+    void longestFirst_data();
+    void longestFirst();
+    void whatCountsAsAPlaylist();
+    void twoThousandPlaylists();
+    void metadata_data();
+    void metadata();
+    void metadataFiles();
+    void digests();
+    void mplsDump();
+    void discDump();
+
+private:
+    QString makeDisc(const QList<QPair<QString, QByteArray>>& files);
+    QTemporaryDir dir;
+    int discs = 0;
+};
+
+QString DiscScanTest::makeDisc(const QList<QPair<QString, QByteArray>>& files) {
+    const QString folder = dir.filePath(QStringLiteral("disc%1").arg(++discs));
+    QDir().mkpath(folder + "/BDMV/PLAYLIST");
+    QDir().mkpath(folder + "/BDMV/STREAM");
+    for (const auto& [name, bytes] : files)
+        writeBytes(folder + "/BDMV/PLAYLIST/" + name, bytes);
+    return folder;
+}
+
+void DiscScanTest::numberingAndDuplicates() {
+    genbd::Playlist loop;
+    loop.items = {playItem("00001", 0, 9), playItem("00002", 0, 5), playItem("00002", 5, 9)};
+    const QByteArray first = genbd::mplsBytes(lasting(100));
+    const QString folder = makeDisc({{"00000.mpls", first},
+                                     {"00001.mpls", genbd::mplsBytes(genbd::Playlist{})},
+                                     {"00002.mpls", first},
+                                     {"00003.mpls", genbd::mplsBytes(loop)},
+                                     {"00004.mpls", "not a playlist at all"},
+                                     {"00005.mpls", genbd::mplsBytes(lasting(50, "00007"))}});
+    const DiscInfo disc = scanDisc(folder);
+    // 00001 (no clips), 00003 (loop) and 00004 (unreadable) use no number; the
+    // duplicate 00002 uses one up.
+    QCOMPARE(names(disc), (QStringList{"00000.mpls", "00005.mpls"}));
+    QCOMPARE(disc.titles[0].number, 1);
+    QCOMPARE(disc.titles[1].number, 3);
+    QCOMPARE(disc.titles[0].duration, QString("00:01:40"));
+    QCOMPARE(disc.sourceKey(), folder + "/BDMV/PLAYLIST/00000.mpls");
+}
+
+void DiscScanTest::longestFirst_data() {
+    QTest::addColumn<QList<qint64>>("lengths");
+    QTest::addColumn<QStringList>("order");
+    QTest::newRow("1:50:00, 0:02:10, 1:50:00")
+        << QList<qint64>{6600, 130, 6600} << QStringList{"00000.mpls", "00002.mpls", "00001.mpls"};
+    QTest::newRow("100 hours sort above 99")
+        << QList<qint64>{99 * 3600 + 3599, 100 * 3600} << QStringList{"00001.mpls", "00000.mpls"};
+}
+
+void DiscScanTest::longestFirst() {
+    QFETCH(QList<qint64>, lengths);
+    QFETCH(QStringList, order);
+    QList<QPair<QString, QByteArray>> files;
+    for (qsizetype i = 0; i < lengths.size(); ++i) {
+        // Different clips keep equal lengths from being duplicates. Lengths
+        // over 26 hours need several items (45 kHz times are 32-bit).
+        genbd::Playlist p;
+        int part = 0;
+        for (qint64 left = lengths[i]; left > 0; left -= 20 * 3600)
+            p.items.append(playItem(QByteArray::number(100 * i + part++).rightJustified(5, '0'), 0,
+                                    quint32(qMin<qint64>(left, 20 * 3600))));
+        files.append({QStringLiteral("%1.mpls").arg(i, 5, 10, QLatin1Char('0')), genbd::mplsBytes(p)});
+    }
+    const DiscInfo disc = scanDisc(makeDisc(files));
+    QCOMPARE(names(disc), order);
+    for (qsizetype i = 1; i < disc.titles.size(); ++i)
+        QVERIFY(disc.titles[i - 1].seconds >= disc.titles[i].seconds);
+}
+
+void DiscScanTest::whatCountsAsAPlaylist() {
+    const QString folder = makeDisc({{"readme.txt", genbd::mplsBytes(lasting(10))}});
+    // A folder named like a playlist is not read; any file name is.
+    QVERIFY(QDir().mkpath(folder + "/BDMV/PLAYLIST/00000.mpls"));
+    writeBytes(folder + "/BDMV/PLAYLIST/00000.mpls/inner.mpls", genbd::mplsBytes(lasting(20)));
+    writeBytes(folder + "/BDMV/PLAYLIST/.hidden.mpls", genbd::mplsBytes(lasting(30)));
+    const DiscInfo disc = scanDisc(folder);
+    QCOMPARE(names(disc), QStringList{"readme.txt"});
+
+    const DiscInfo nothing = scanDisc(dir.filePath("no-such-disc"));
+    QVERIFY(nothing.titles.isEmpty());
+    QVERIFY(nothing.sourceKey().isEmpty());
+    QVERIFY(nothing.name.isEmpty());
+}
+
+void DiscScanTest::twoThousandPlaylists() {
+    const QString folder = dir.filePath("many");
+    QVERIFY(genbd::writeDisc(folder, genbd::manyPlaylistsDisc(2000)));
+    const DiscInfo disc = scanDisc(folder);
+    QCOMPARE(disc.titles.size(), 25); // the distinct ones
+    // Each distinct playlist keeps the number of its first copy: 00000..00024.
+    QList<qint32> numbers;
+    for (const DiscTitle& t : disc.titles)
+        numbers << t.number;
+    std::sort(numbers.begin(), numbers.end());
+    for (qint32 i = 0; i < 25; ++i)
+        QCOMPARE(numbers[i], i + 1);
+    QCOMPARE(disc.name, QByteArray("Many Playlists"));
+}
+
+void DiscScanTest::metadata_data() {
+    QTest::addColumn<QByteArray>("xml");
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("thumbnail");
+
+    QTest::newRow("generated") << genbd::metadataXml("My Disc", "x.jpg") << QByteArray("My Disc")
+                               << QByteArray("x.jpg");
+    QTest::newRow("href followed by size") << QByteArray("<di:thumbnail href=\"t.jpg\" size=\"416x240\" />\n")
+                                           << QByteArray("untouched") << QByteArray("t.jpg");
+    QTest::newRow("single quotes give nothing") << QByteArray("<di:thumbnail href='t.jpg' />\n")
+                                                << QByteArray("untouched") << QByteArray("untouched");
+    QTest::newRow("no closing tags: rest of line")
+        << QByteArray("<di:name>Open\n<di:thumbnail href=\"a.jpg\n") << QByteArray("Open\n")
+        << QByteArray("a.jpg\n");
+    QTest::newRow("CRLF reads as LF")
+        << QByteArray("<di:name>Dos\r\n") << QByteArray("Dos\n") << QByteArray("untouched");
+    QTest::newRow("later matches win") << QByteArray("<di:name>A</di:name>\n<di:name>B</di:name>\n")
+                                       << QByteArray("B") << QByteArray("untouched");
+    QTest::newRow("name wins over thumbnail on one line")
+        << QByteArray("<di:name>N</di:name><di:thumbnail href=\"t.jpg\" />\n") << QByteArray("N")
+        << QByteArray("untouched");
+    QTest::newRow("non-UTF-8 bytes kept") << QByteArray("<di:name>\xE9t\xE9\xFF</di:name>\n")
+                                          << QByteArray("\xE9t\xE9\xFF") << QByteArray("untouched");
+    QTest::newRow("255 bytes fit") << "<di:name>" + QByteArray(255, 'n') + "</di:name>\n"
+                                   << QByteArray(255, 'n') << QByteArray("untouched");
+    QTest::newRow("256 bytes do not") << "<di:name>" + QByteArray(256, 'n') + "</di:name>\n"
+                                      << QByteArray("untouched") << QByteArray("untouched");
+    QTest::newRow("1 MB line, then a short one")
+        << "<di:name>" + QByteArray(1 << 20, 'x') + "</di:name>\n<di:thumbnail href=\"s.jpg\" />\n"
+        << QByteArray("untouched") << QByteArray("s.jpg");
+    QTest::newRow("1 MB line with a name at its end") << QByteArray(1 << 20, ' ') + "<di:name>Far</di:name>\n"
+                                                      << QByteArray("Far") << QByteArray("untouched");
+}
+
+void DiscScanTest::metadata() {
+    QFETCH(QByteArray, xml);
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, thumbnail);
+    const QString file = dir.filePath("meta.xml");
+    QVERIFY(writeBytes(file, xml));
+    QByteArray gotName = "untouched", gotThumbnail = "untouched";
+    readDiscMetadata(file, gotName, gotThumbnail);
+    QCOMPARE(gotName, name);
+    QCOMPARE(gotThumbnail, thumbnail);
+    // The in-memory reader (fuzzed) agrees with the file reader.
+    QByteArray memName = "untouched", memThumbnail = "untouched";
+    readDiscMetadataText(xml, memName, memThumbnail);
+    QCOMPARE(memName, name);
+    QCOMPARE(memThumbnail, thumbnail);
+}
+
+void DiscScanTest::metadataFiles() {
+    QByteArray name = "untouched", thumbnail = "untouched";
+    readDiscMetadata(dir.filePath("missing.xml"), name, thumbnail);
+    QCOMPARE(name, QByteArray("untouched"));
+    QCOMPARE(thumbnail, QByteArray("untouched"));
+
+    const QString folder = makeDisc({{"00000.mpls", genbd::mplsBytes(lasting(10))}});
+    writeBytes(folder + "/BDMV/META/DL/bdmt_eng.xml", genbd::metadataXml("Disc Name", "pic.jpg"));
+    const DiscInfo disc = scanDisc(folder);
+    QCOMPARE(disc.name, QByteArray("Disc Name"));
+    QCOMPARE(disc.thumbnail, QByteArray("pic.jpg"));
+    QCOMPARE(disc.thumbnailPath, folder + "/BDMV/META/DL/pic.jpg");
+}
+
+void DiscScanTest::digests() {
+    const QString abc = dir.filePath("abc.bin");
+    QVERIFY(writeBytes(abc, "abc"));
+    QByteArray hex;
+    QCOMPARE(fileDigestHex(abc, hex), 0);
+    QCOMPARE(hex, QByteArray("DDAF35A193617ABACC417349AE20413112E6FA4E89A97EA20A9EEEE64B55D39A"
+                             "2192992A274FC1A836BA3C23A3FEEBBD454D4423643CE80E2A9AC94FA54CA49F"));
+
+    const QByteArray big(3 * 65536 + 17, 'q'); // read in several pieces
+    const QString bigFile = dir.filePath("big.bin");
+    QVERIFY(writeBytes(bigFile, big));
+    QCOMPARE(fileDigestHex(bigFile, hex), 0);
+    QCOMPARE(hex, QCryptographicHash::hash(big, QCryptographicHash::Sha512).toHex().toUpper());
+
+    const QString empty = dir.filePath("empty.bin");
+    QVERIFY(writeBytes(empty, QByteArray()));
+    for (const QString& path : {empty, dir.filePath("missing.bin"), dir.path()}) {
+        QByteArray untouched = "untouched";
+        QCOMPARE(fileDigestHex(path, untouched), 87);
+        QCOMPARE(untouched, QByteArray("untouched"));
+    }
+}
+
+void DiscScanTest::mplsDump() {
+    const QString folder = makeDisc({{"00000.mpls", genbd::mplsBytes(lasting(60))}});
+    const QString playlist = folder + "/BDMV/PLAYLIST/00000.mpls";
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/mpls-dump", {playlist});
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QByteArray out = tool.readAllStandardOutput();
+    QJsonParseError error;
+    const QJsonArray files = QJsonDocument::fromJson(out, &error).array();
+    QCOMPARE(error.error, QJsonParseError::NoError);
+    QCOMPARE(files.size(), 1);
+    const QJsonObject file = files[0].toObject();
+    QCOMPARE(file["file"].toString(), playlist);
+    QCOMPARE(file["result"].toInt(), 0);
+    const QJsonObject clip = file["clips"].toArray()[0].toObject();
+    QCOMPARE(clip["clipDuration"].toInt(), 60000);
+    QCOMPARE(clip["clipName"].toString(), QString("00001.M2TS"));
+    QCOMPARE(file["audio"].toArray()[0].toObject()["label"].toString(), QString("English AC3"));
+    QCOMPARE(file["audio"].toArray()[0].toObject()["pid"].toInt(), 0x1100);
+    // Keys in the documented order.
+    QVERIFY(out.indexOf("\"file\"") < out.indexOf("\"result\""));
+    QVERIFY(out.indexOf("\"clips\"") < out.indexOf("\"chapters\""));
+    QVERIFY(out.indexOf("\"inTime\"") < out.indexOf("\"clipName\""));
+
+    QProcess missing;
+    missing.start(QCoreApplication::applicationDirPath() + "/mpls-dump", {dir.filePath("nothing.mpls")});
+    QVERIFY(missing.waitForFinished(10000));
+    QVERIFY(missing.exitCode() != 0);
+    QVERIFY(missing.readAllStandardError().contains("cannot read"));
+}
+
+void DiscScanTest::discDump() {
+    const QString folder = dir.filePath("sample");
+    genbd::DiscSpec spec = genbd::sampleDisc();
+    spec.clips.clear(); // listing needs no streams
+    QVERIFY(genbd::writeDisc(folder, spec));
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/disc-dump", {folder});
+    QVERIFY(tool.waitForFinished(10000));
+    QCOMPARE(tool.exitCode(), 0);
+    const QByteArray out = tool.readAllStandardOutput();
+    const QJsonObject disc = QJsonDocument::fromJson(out).object();
+    QCOMPARE(disc["folder"].toString(), folder);
+    QCOMPARE(disc["name"].toString(), QString("Generated Test Disc"));
+    QCOMPARE(disc["thumbnail"].toString(), QString("disc_416.jpg"));
+    QCOMPARE(disc["sourceKey"].toString(), folder + "/BDMV/PLAYLIST/00005.mpls");
+    const QJsonArray titles = disc["titles"].toArray();
+    QCOMPARE(titles.size(), 3);
+    QStringList durations;
+    QList<int> numbers;
+    for (const QJsonValue& t : titles) {
+        durations << t.toObject()["duration"].toString();
+        numbers << t.toObject()["number"].toInt();
+    }
+    QCOMPARE(durations, (QStringList{"00:00:09", "00:00:06", "00:00:03"}));
+    QCOMPARE(numbers, (QList<int>{4, 1, 2}));
+    QCOMPARE(titles[0].toObject()["chapters"].toArray(), (QJsonArray{0, 3000, 5000}));
+    QVERIFY(out.indexOf("\"folder\"") < out.indexOf("\"name\"") &&
+            out.indexOf("\"sourceKey\"") < out.indexOf("\"titles\""));
+
+    QProcess missing;
+    missing.start(QCoreApplication::applicationDirPath() + "/disc-dump", {dir.filePath("no-disc")});
+    QVERIFY(missing.waitForFinished(10000));
+    QVERIFY(missing.exitCode() != 0);
+    QVERIFY(missing.readAllStandardError().contains("cannot read"));
+}
+
+QTEST_GUILESS_MAIN(DiscScanTest)
+#include "tst_disc_scan.moc"
