@@ -1,6 +1,6 @@
 #pragma once
-// Helpers shared by the source and play list tests: a private home, a window
-// whose dialogs are answered by the test, and a probe stand-in.
+// Shared by the source tests: a private home, a window whose dialogs the test
+// answers, and a probe stand-in.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,8 +9,7 @@
 
 #include "ui/DRUI.h"
 
-// Points HOME and XDG_DATA_HOME at a temporary folder; create it before any
-// use of QStandardPaths.
+// Must exist before anything uses QStandardPaths.
 struct PrivateHome {
     QTemporaryDir dir;
     PrivateHome() {
@@ -25,7 +24,7 @@ public:
     QStringList filesAnswer;
     QString folderAnswer;
     QStringList refusals;
-    bool realRefusal = false; // run the real message box instead of recording
+    bool realRefusal = false;
 
     ScriptedWindow() {
         setupWindow();
@@ -43,44 +42,29 @@ public:
 inline bool writeFile(const QString& path, const QByteArray& content, bool executable = false) {
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
-        return false;
+    const bool ok =
+        file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
     file.close();
-    if (executable)
-        file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeUser);
-    return true;
+    return ok && (!executable || file.setPermissions(file.permissions() | QFile::ExeOwner));
 }
 
-// A probe stand-in: records each invocation's arguments in `log` (every
-// argument NUL-terminated, an empty one ending the invocation), then writes
-// the probed file's contents to its standard error, or hangs when the file
-// starts with "HANG".
+// Logs its arguments (each NUL-terminated, an empty one ending the call), then
+// writes the probed file's contents to standard error, or hangs on "HANG".
 inline bool writeFakeProbe(const QString& path, const QString& log) {
-    QByteArray script = "#!/bin/sh\n"
-                        "{ printf '%s\\0' \"$@\"; printf '\\0'; } >> '" +
-                        QFile::encodeName(log) +
-                        "'\n"
-                        "case \"$(head -c 4 < \"$2\" 2>/dev/null)\" in HANG) exec sleep 60;; esac\n"
-                        "cat < \"$2\" >&2 2>/dev/null\n"
-                        "exit 1\n";
-    return writeFile(path, script, true);
+    return writeFile(
+        path,
+        "#!/bin/sh\n{ printf '%s\\0' \"$@\"; printf '\\0'; } >> '" + QFile::encodeName(log) +
+            "'\ncase \"$(head -c 4 < \"$2\")\" in HANG) exec sleep 60;; esac\ncat < \"$2\" >&2\nexit 1\n",
+        true);
 }
 
-// The argument lists the fake probe received, oldest first.
 inline QList<QStringList> probeCalls(const QString& log) {
     QFile file(log);
-    QList<QStringList> calls;
-    if (!file.open(QIODevice::ReadOnly))
-        return calls;
-    QStringList current;
-    for (const QByteArray& part : file.readAll().split('\0')) {
-        if (part.isEmpty()) {
-            if (!current.isEmpty())
-                calls << current;
-            current.clear();
-        } else {
-            current << QFile::decodeName(part);
-        }
+    QList<QStringList> calls{{}};
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& part : file.readAll().split('\0'))
+            part.isEmpty() ? void(calls << QStringList()) : void(calls.last() << QFile::decodeName(part));
     }
+    calls.removeAll(QStringList());
     return calls;
 }

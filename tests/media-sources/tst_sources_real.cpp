@@ -1,6 +1,6 @@
-// End to end with the real probe and engine under X: two generated clips
-// opened through the file dialog, Next from one to the other, then a DVD
-// folder authored here opened through the folder dialog.
+// End to end under X with the real probe and engine: two generated clips
+// through the file dialog, Next from one to the other, then a DVD folder
+// authored here through the folder dialog.
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -9,24 +9,17 @@
 
 namespace {
 
-bool run(const QString& program, const QStringList& arguments, const QByteArray& extraEnv = QByteArray()) {
+bool run(const QString& program, const QStringList& arguments) {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
-    if (!extraEnv.isEmpty()) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        const QList<QByteArray> pair = extraEnv.split('=');
-        env.insert(QString::fromLatin1(pair[0]), QString::fromLatin1(pair[1]));
-        process.setProcessEnvironment(env);
-    }
     process.start(program, arguments);
-    if (!process.waitForFinished(120000) || process.exitCode() != 0) {
+    const bool ok = process.waitForFinished(120000) && process.exitCode() == 0;
+    if (!ok)
         qWarning() << program << arguments << process.readAll().right(2000);
-        return false;
-    }
-    return true;
+    return ok;
 }
 
-QStringList clipArguments(int seconds, const QString& out) {
+QStringList lavfi(int seconds, const QString& size) {
     const QString d = QString::number(seconds);
     return {"-hide_banner",
             "-nostdin",
@@ -34,17 +27,12 @@ QStringList clipArguments(int seconds, const QString& out) {
             "-f",
             "lavfi",
             "-i",
-            "testsrc=duration=" + d + ":size=320x240:rate=25",
+            "testsrc=duration=" + d + ":size=" + size,
             "-f",
             "lavfi",
             "-i",
-            "sine=duration=" + d,
-            "-c:v",
-            "mpeg4",
-            "-c:a",
-            "aac",
-            "-shortest",
-            out};
+            "sine=duration=" + d + ":sample_rate=48000",
+            "-shortest"};
 }
 
 } // namespace
@@ -54,18 +42,22 @@ class TestSourcesReal : public QObject {
     PrivateHome home;
 
 private slots:
-    void initTestCase() {
+    void filesThenDvdFolder() {
         for (const char* program : {"ffmpeg", "mplayer", "dvdauthor"}) {
             if (QStandardPaths::findExecutable(program).isEmpty())
-                QSKIP("ffmpeg, mplayer and dvdauthor are needed");
+                QSKIP("needs ffmpeg, mplayer and dvdauthor");
         }
         qputenv("KZP_AO", "null");
-    }
-
-    void filesThenDvdFolder() {
+        qputenv("VIDEO_FORMAT", "NTSC");
         const QString a = home.path("clip one.mp4"), b = home.path("clip two.mp4");
-        QVERIFY(run("ffmpeg", clipArguments(3, a)));
-        QVERIFY(run("ffmpeg", clipArguments(5, b)));
+        const QString mpg = home.path("dvd.mpg"), dvd = home.path("dvd folder");
+        QVERIFY(run("ffmpeg", lavfi(3, "320x240") << "-c:v"
+                                                  << "mpeg4" << a));
+        QVERIFY(run("ffmpeg", lavfi(5, "320x240") << "-c:v"
+                                                  << "mpeg4" << b));
+        QVERIFY(run("ffmpeg", lavfi(4, "720x480") << "-target"
+                                                  << "ntsc-dvd" << mpg));
+        QVERIFY(run("dvdauthor", {"-o", dvd, "-t", mpg}) && run("dvdauthor", {"-o", dvd, "-T"}));
 
         ScriptedWindow window;
         const QString bin = QCoreApplication::applicationDirPath();
@@ -81,38 +73,23 @@ private slots:
         QCOMPARE(window.playList[0].duration, QStringLiteral("00:00:03"));
         QCOMPARE(window.playList[1].duration, QStringLiteral("00:00:05"));
         QCOMPARE(window.mediaLength, 3LL);
-        QVERIFY(window.engineProcess);
-        QCOMPARE(window.engineProcess->arguments().count(a), 1);
+        QVERIFY(window.engineProcess && window.engineProcess->arguments().contains(a));
         QTRY_VERIFY_WITH_TIMEOUT(window.positionText.toDouble() >= 1, 15000);
-
         window.PlayNext();
-        QCOMPARE(window.playingSource, b);
         QCOMPARE(window.mediaLength, 5LL);
-        QCOMPARE(window.engineProcess->arguments().count(b), 1);
+        QVERIFY(window.engineProcess->arguments().contains(b));
         QTRY_VERIFY_WITH_TIMEOUT(window.positionText.toDouble() >= 1, 15000);
-
-        // A DVD folder, authored the way a disc carries it.
-        const QString mpg = home.path("dvd.mpg"), dvd = home.path("dvd folder");
-        QVERIFY(
-            run("ffmpeg", {"-hide_banner", "-nostdin", "-y", "-f", "lavfi", "-i",
-                           "testsrc=duration=4:size=720x480:rate=30000/1001", "-f", "lavfi", "-i",
-                           "sine=duration=4:sample_rate=48000", "-shortest", "-target", "ntsc-dvd", mpg}));
-        QVERIFY(run("dvdauthor", {"-o", dvd, "-t", mpg}, "VIDEO_FORMAT=NTSC"));
-        QVERIFY(run("dvdauthor", {"-o", dvd, "-T"}, "VIDEO_FORMAT=NTSC"));
 
         window.folderAnswer = dvd;
+        window.positionText.clear();
         window.btnLoadBDPath();
-        QVERIFY(window.refusals.isEmpty());
-        QCOMPARE(window.playList.size(), 3);
-        QCOMPARE(window.playList[2].kind, 1);
-        QCOMPARE(window.sourceKind, 1);
+        QCOMPARE(window.playList.value(2).kind, 1);
         const QStringList args = window.engineProcess->arguments();
-        const int device = args.indexOf("-dvd-device");
         QVERIFY(args.contains("dvd://1"));
-        QVERIFY(device >= 0 && device + 1 < args.size());
-        QCOMPARE(args[device + 1], dvd);
-        // The DVD's length comes from the engine's first length answer.
+        QCOMPARE(args.value(args.indexOf("-dvd-device") + 1), dvd);
+        // The length comes from the engine's first answer (4 s authored).
         QTRY_VERIFY_WITH_TIMEOUT(window.mediaLength >= 3 && window.mediaLength <= 5, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(window.positionText.toDouble() >= 1, 15000);
         window.StopBtn();
     }
 };
