@@ -245,6 +245,8 @@ void DRUI::createWidgets() {
     discPictureLabel = new QLabel(discPage);
     discPictureLabel->setObjectName(QStringLiteral("discPictureLabel"));
     discPictureLabel->setScaledContents(true);
+    // The disc's picture is stretched to the page; its own size must not push the window wider.
+    discPictureLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
     discPageLayout->addWidget(discPictureLabel);
     auto* discColumn = new QVBoxLayout(discPictureLabel);
     auto* nameRow = new QHBoxLayout;
