@@ -18,7 +18,10 @@ struct ParsedLine {
 // One line of INI text, without its line feed.
 ParsedLine parseLine(QStringView raw) {
     ParsedLine parsed;
-    const QStringView line = raw.trimmed();
+    QStringView line = raw.trimmed();
+    // Byte-order marks inside the text (files joined end to end) count as blanks.
+    while (!line.isEmpty() && line.front() == QChar::ByteOrderMark)
+        line = line.sliced(1).trimmed();
     if (line.isEmpty() || line.front() == u';')
         return parsed;
     if (line.front() == u'[') {
@@ -124,7 +127,9 @@ QList<LineSpan> splitLines(const QByteArray& bytes, const Layout& layout) {
 
 QString IniFile::decode(const QByteArray& bytes) {
     const Layout layout = layoutOf(bytes);
-    const QByteArrayView body = QByteArrayView(bytes).sliced(layout.bomSize);
+    QByteArrayView body = QByteArrayView(bytes).sliced(layout.bomSize);
+    if (layout.unit() == 2 && body.size() % 2 != 0)
+        body.chop(1); // half a character is no text
     switch (layout.kind) {
     case Layout::Utf16Le:
         return QStringDecoder(QStringConverter::Utf16LE, QStringConverter::Flag::ConvertInitialBom)(body);
@@ -202,26 +207,16 @@ QString IniFile::value(const QString& section, const QString& key, const QString
     return fallback;
 }
 
-bool IniFile::writeValue(const QString& path, const QString& section, const QString& key,
-                         const QString& text) {
+bool IniFile::withValue(QByteArray& bytes, const QString& section, const QString& key, const QString& text) {
     const auto breaksLine = [](const QString& s) { return s.contains(u'\n') || s.contains(u'\r'); };
     if (breaksLine(section) || breaksLine(key) || breaksLine(text) || key.contains(u'='))
         return false;
 
-    QByteArray bytes;
-    if (QFile::exists(path)) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return false; // never replace what could not be read
-        bytes = file.readAll();
-    }
-
-    const QByteArray original = bytes;
     const Layout layout = layoutOf(bytes);
-    // A UTF-16 file cut in the middle of a character: complete it, so that what
-    // is added stays aligned.
+    // A UTF-16 file cut in the middle of a character: the stray byte is no
+    // text (the reader ignores it too) and would misalign what is added.
     if ((bytes.size() - layout.bomSize) % layout.unit() != 0)
-        bytes.append('\0');
+        bytes.chop(1);
     const QList<LineSpan> lines = splitLines(bytes, layout);
 
     // The reader answers with the first such key in any section of that name,
@@ -274,8 +269,24 @@ bool IniFile::writeValue(const QString& path, const QString& section, const QStr
             out += eol;
         out += encode(u'[' + section + u']', layout) + eol + line + eol;
     }
-    if (out == original && QFile::exists(path))
-        return true;
+    bytes = out;
+    return true;
+}
 
-    return writeFileAtomically(path, out);
+bool IniFile::writeValue(const QString& path, const QString& section, const QString& key,
+                         const QString& text) {
+    QByteArray bytes;
+    const bool exists = QFile::exists(path);
+    if (exists) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false; // never replace what could not be read
+        bytes = file.readAll();
+    }
+    const QByteArray original = bytes;
+    if (!withValue(bytes, section, key, text))
+        return false;
+    if (exists && bytes == original)
+        return true;
+    return writeFileAtomically(path, bytes);
 }

@@ -43,6 +43,8 @@ public:
     // was and false is returned. Texts holding a line break are refused.
     static bool writeValue(const QString& path, const QString& section, const QString& key,
                            const QString& text);
+    // The same edit on a file's bytes in memory. False (bytes untouched) when refused.
+    static bool withValue(QByteArray& bytes, const QString& section, const QString& key, const QString& text);
 
 private:
     QStringList names;               // section names, first appearance order

@@ -92,6 +92,11 @@ void TestIniFile::lookUp_data() {
     QTest::newRow("empty file") << QByteArray() << "S"
                                 << "K" << false << "";
     // Encodings
+    QTest::newRow("mark inside (joined files)")
+        << QByteArray("\xEF\xBB\xBF[A]\nx=1\n\xEF\xBB\xBF[S]\nK=v\n") << "S"
+        << "K" << true << "v";
+    QTest::newRow("utf-16 stray last byte") << QByteArray("\xFF\xFE[\0S\0]\0\n\0K\0=\0v\0\n", 19) << "S"
+                                            << "K" << true << "v";
     QTest::newRow("utf-8") << QByteArray("[S]\nK=简体中文 日本語 Ü\n") << "S"
                            << "K" << true << QString::fromUtf8("简体中文 日本語 Ü");
     QTest::newRow("utf-8 bom") << QByteArray("\xEF\xBB\xBF[S]\nK=Français\n") << "S"
@@ -174,7 +179,10 @@ void TestIniFile::hostileInput() {
     QVERIFY(IniFile::writeValue(path, QStringLiteral("DefaultLanguage"), QStringLiteral("Default"),
                                 QStringLiteral("/French")));
     const QByteArray after = readBytes(path);
-    QVERIFY(after.startsWith(bytes));
+    QByteArray kept = bytes;
+    if ((kept.startsWith("\xFF\xFE") || kept.startsWith("\xFE\xFF")) && kept.size() % 2 != 0)
+        kept.chop(1); // half a UTF-16 character is dropped
+    QVERIFY(after.startsWith(kept));
     IniFile reread;
     QVERIFY(reread.load(path));
     QCOMPARE(reread.value(QStringLiteral("DefaultLanguage"), QStringLiteral("Default")),
