@@ -107,7 +107,7 @@ DiscInfo scanDisc(const QString& folder) {
     QList<FolderEntry> entries;
     listFolder(base + QStringLiteral("PLAYLIST"), entries);
     MplsReader reader;
-    QSet<QByteArray> digests;
+    QSet<QByteArray> digests, contents;
     qint32 number = 1;
     for (const FolderEntry& entry : entries) {
         if (entry.isDirectory)
@@ -117,14 +117,22 @@ DiscInfo scanDisc(const QString& folder) {
         reader.readPlaylist(path, title.clips, title.subtitles, title.audio, title.chapters);
         if (title.clips.isEmpty())
             continue;
-        // Playlists that cannot be hashed share the empty digest.
-        QByteArray digest;
-        fileDigestHex(path, digest);
-        if (digests.contains(digest)) {
+        // Byte-identical playlists are one title. The reader holds the file's
+        // bytes when it read it whole, and comparing those is the same test as
+        // comparing digests without hashing; otherwise the file's digest is
+        // computed, and playlists that cannot be hashed share the empty digest.
+        const bool whole = reader.lastReadWhole();
+        QByteArray key;
+        if (whole)
+            key = reader.lastBytes().toByteArray();
+        else
+            fileDigestHex(path, key);
+        QSet<QByteArray>& seen = whole ? contents : digests;
+        if (seen.contains(key)) {
             ++number;
             continue;
         }
-        digests.insert(digest);
+        seen.insert(key);
         title.number = number++;
         title.playlist = path;
         for (const ClipInfo& clip : title.clips)

@@ -111,9 +111,15 @@ qint32 MplsReader::readPlaylist(const QString& path, QList<ClipInfo>& clips, QLi
     // that fits exactly.
     if (!buffer)
         buffer.reset(new char[kBufferSize + 1]);
+    lastSize = 0;
+    lastWhole = false;
     qint64 done = 0;
     // A short file ends the read early; what was read is what gets parsed.
-    (void)file.readAt(buffer.get(), kBufferSize + 1, 0, done);
+    // Asking for no more than the file holds spares the read that finds its end.
+    const qint64 wanted = qBound<qint64>(1, file.size(), kBufferSize + 1);
+    (void)file.readAt(buffer.get(), wanted, 0, done);
+    lastWhole = done == file.size() && done <= kBufferSize;
+    lastSize = done;
     file.close();
     const qint32 result = parse(reinterpret_cast<const unsigned char*>(buffer.get()), done);
     if (result != Ok)

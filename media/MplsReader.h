@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -40,6 +41,11 @@ public:
     qint32 readPlaylistData(const char* data, qint64 size, QList<ClipInfo>& clips,
                             QList<StreamInfo>& subtitles, QList<StreamInfo>& audio, QList<qint32>& chapters);
 
+    // The bytes of the file read last, valid until the next read, and whether
+    // they are the whole file (so its digest need not read it again).
+    QByteArrayView lastBytes() const { return QByteArrayView(buffer.get(), lastSize); }
+    bool lastReadWhole() const { return lastWhole; }
+
     // Label parts, exposed for the tools.
     static QByteArray languageName(const char code[3]);
     static const char* codecName(quint8 codingType);
@@ -58,4 +64,6 @@ private:
     QList<StreamInfo> textSubtitles;
     QList<StreamInfo> audioList;
     qint32 playlistTime = 0;
+    qint64 lastSize = 0;
+    bool lastWhole = false;
 };

@@ -32,6 +32,7 @@ qint32 PlaylistFile::open(const QString& path) {
         return folder ? EISDIR : EINVAL;
     }
     fd = handle;
+    fileSize = static_cast<qint64>(info.st_size);
     return 0;
 }
 
@@ -39,11 +40,12 @@ qint32 PlaylistFile::readAt(char* buffer, qint64 count, qint64 offset, qint64& d
     done = 0;
     if (fd < 0)
         return kNotOpen;
-    if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0)
-        return errno ? errno : kReadFault;
+    if (offset < 0)
+        return EINVAL;
     while (done < count) {
         const qint64 piece = qMin(count - done, kPieceSize);
-        const ssize_t got = ::read(fd, buffer + done, static_cast<size_t>(piece));
+        const ssize_t got =
+            ::pread(fd, buffer + done, static_cast<size_t>(piece), static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
         if (got <= 0)
@@ -58,4 +60,5 @@ void PlaylistFile::close() {
         ::close(fd);
         fd = -1;
     }
+    fileSize = 0;
 }

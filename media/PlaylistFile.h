@@ -24,7 +24,10 @@ public:
     qint32 readAt(char* buffer, qint64 count, qint64 offset, qint64& done);
     void close();
     bool isOpen() const { return fd >= 0; }
+    // Size of the open file when it was opened.
+    qint64 size() const { return fileSize; }
 
 private:
     int fd = -1;
+    qint64 fileSize = 0;
 };

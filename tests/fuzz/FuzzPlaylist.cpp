@@ -15,8 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* bytes = reinterpret_cast<const char*>(data);
     const qint32 result = reader.readPlaylistData(bytes, qint64(size), clips, subtitles, audio, chapters);
     if (result != 0) {
-        if (clips.size() != 1 || clips[0].clipName != "SENTINEL" || subtitles.size() != 1 || audio.size() != 1 ||
-            chapters != QList<qint32>{7})
+        if (clips.size() != 1 || clips[0].clipName != "SENTINEL" || subtitles.size() != 1 ||
+            audio.size() != 1 || chapters != QList<qint32>{7})
             std::abort();
         if (size < 20 && result != MplsReader::BadSize)
             std::abort();
