@@ -537,7 +537,7 @@ DiscSpec sampleDisc() {
     Playlist empty;
 
     Playlist loop;
-    loop.items = {item("00001", 0, 1), item("00002", 0, 1), item("00002", 0, 1)};
+    loop.items = {item("00001", 0, 2), item("00002", 0, 1), item("00002", 0, 1)};
 
     Playlist nine;
     nine.items = {item("00002", 0, 3), item("00001", 0, 6)};
