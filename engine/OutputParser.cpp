@@ -9,6 +9,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
@@ -18,11 +19,15 @@
 #include "engine/EngineLine.h"
 #include "util/TimeFormat.h"
 
+#include <cstring>
+
 namespace {
 
 // No real engine line comes near this; longer ones are dropped whole, so a
 // runaway line never grows memory or gets rescanned.
 constexpr qint64 kMaxLineLength = 64 * 1024;
+// How much buffered output one look takes in (more than one line's worth).
+constexpr qint64 kReadWindow = 256 * 1024;
 // One call hands the event loop back after this long; the rest of the lines
 // are read on the next turn, so a flooding engine cannot freeze the window.
 constexpr qint64 kParseBudgetNs = 8 * 1000 * 1000;
@@ -56,37 +61,53 @@ void DRUI::scheduleEngineOutput() {
 }
 
 void DRUI::MPlayerDataRecieve() {
-    QProcess* process = engineProcess;
+    QPointer<QProcess> process(engineProcess);
     if (!process)
         return;
     QElapsedTimer clock;
     clock.start();
     int handled = 0;
     for (;;) {
-        // A handler may end or replace the engine (end of playback, snapshot).
-        if (process != engineProcess)
+        const qint64 available = process->bytesAvailable();
+        if (available <= 0)
             return;
-        if (process->canReadLine()) {
-            const QByteArray line = process->readLine(kMaxLineLength);
-            if (!line.endsWith('\n')) {
-                // The head of an overlong line: drop it and what follows.
-                skippingLongLine = true;
-                continue;
-            }
+        // Lines are cut out of one peeked window, without a copy per line,
+        // and taken from the process only once handled.
+        const QByteArray window = process->peek(qMin(available, kReadWindow));
+        const char* data = window.constData();
+        const qsizetype size = window.size();
+        qsizetype used = 0;
+        bool outOfTime = false;
+        while (used < size) {
+            const void* end = std::memchr(data + used, '\n', size_t(size - used));
+            if (!end)
+                break;
+            const qsizetype length = static_cast<const char*>(end) - (data + used) + 1;
+            const qsizetype start = used;
+            used += length;
             if (skippingLongLine) {
                 skippingLongLine = false; // the tail of an overlong line
-                continue;
+            } else if (length <= kMaxLineLength) {
+                handleEngineLine(QByteArray::fromRawData(data + start, length));
+                // A handler may end or replace the engine.
+                if (!process || process != engineProcess)
+                    return;
             }
-            handleEngineLine(line);
-        } else if (process->bytesAvailable() > kMaxLineLength) {
+            if ((++handled & 63) == 0 && clock.nsecsElapsed() > kParseBudgetNs) {
+                outOfTime = true;
+                break;
+            }
+        }
+        if (used == 0) {
+            if (available <= kMaxLineLength)
+                return; // a partial line stays for the next signal
             // No line end in sight: drop what is there instead of hoarding it.
-            process->read(process->bytesAvailable());
+            process->skip(size);
             skippingLongLine = true;
             continue;
-        } else {
-            return; // a partial line stays for the next signal
         }
-        if ((++handled & 63) == 0 && clock.nsecsElapsed() > kParseBudgetNs) {
+        process->skip(used);
+        if (outOfTime) {
             scheduleEngineOutput();
             return;
         }
