@@ -1,3 +1,5 @@
 #include "media/PlayListInfo.h"
 
-void registerPlayListInfoType() { qRegisterMetaType<PLAY_LIST_INFO>("PLAY_LIST_INFO"); }
+void registerPlayListInfoType() {
+    qRegisterMetaType<PLAY_LIST_INFO>("PLAY_LIST_INFO");
+}
