@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -64,6 +65,7 @@ private slots:
     void otherTitleIsNotRestored();
     void lockFreedAfterKill();
     void busyFirstInstance();
+    void otherUserFindsTheLock();
     void silentLockHolder();
     void terminationEndsCleanly();
     void lockFileAndDescriptor();
@@ -177,6 +179,34 @@ void TestSingleInstance::busyFirstInstance() {
 
     // Once it runs again, the first instance still gets the request.
     QCOMPARE(::kill(pid_t(first.process.processId()), SIGCONT), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("restore matched Kestrune Zyl Player"), 10000);
+}
+
+void TestSingleInstance::otherUserFindsTheLock() {
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        QSKIP("needs root and setpriv to start the player as another user");
+    // A shared temp folder like /tmp: world-writable and sticky.
+    QTemporaryDir shared;
+    QVERIFY(::chmod(QFile::encodeName(shared.path()).constData(), 01777) == 0);
+    QTemporaryDir otherHome;
+    QVERIFY(::chmod(QFile::encodeName(otherHome.path()).constData(), 0777) == 0);
+
+    QProcessEnvironment env = environment("report,minimized");
+    env.insert("TMPDIR", shared.path());
+    Player first(env, workDir.path());
+    first.start(program);
+    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+
+    env = environment({});
+    env.insert("TMPDIR", shared.path());
+    env.insert("HOME", otherHome.path());
+    env.remove("XDG_RUNTIME_DIR");
+    Player second(env, otherHome.path());
+    second.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", program});
+    QVERIFY(second.process.waitForFinished(startTimeout));
+    QCOMPARE(second.process.exitCode(), 0);
+    QCOMPARE(second.output(), QByteArray());
     QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("restore matched Kestrune Zyl Player"), 10000);
 }
 
