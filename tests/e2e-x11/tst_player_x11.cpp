@@ -216,7 +216,13 @@ private slots:
         player.keys({"Down", "Down", "Down", "Down", "Down", "Return"});
         QVERIFY(player.process.waitForFinished(15000));
         QCOMPARE(player.process.exitCode(), 0);
-        QVERIFY(waitUntil([&] { return !QFileInfo::exists("/proc/" + engine); }, 5000));
+        // Ended means gone, or a zombie waiting for whoever inherited it to reap it.
+        QVERIFY(waitUntil(
+            [&] {
+                const QByteArray stat = readBytes("/proc/" + engine + "/stat");
+                return stat.isEmpty() || stat.contains(") Z ");
+            },
+            10000));
     }
 
     void spacePausesAndResumes() {
