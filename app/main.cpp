@@ -5,6 +5,9 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <thread>
+
+#include <fontconfig/fontconfig.h>
 
 #include "app/LogHandler.h"
 #include "app/QuitSignals.h"
@@ -50,7 +53,11 @@ protected:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Loading the font configuration is the largest single cost of building
+    // the window; it runs beside the toolkit's own start-up instead of after it.
+    std::thread fontWarmUp([] { FcInit(); });
     QApplication app(argc, argv);
+    fontWarmUp.join();
     app.setQuitOnLastWindowClosed(false);
     qInstallMessageHandler(logMessageHandler);
 

@@ -12,7 +12,7 @@ build=${KZP_BUILD_DIR:-$here/build}
 packages=(
   build-essential cmake ninja-build pkg-config ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  mplayer ffmpeg libbluray-dev
+  mplayer ffmpeg libbluray-dev libfontconfig-dev
   fonts-crosextra-carlito fonts-noto-cjk
 )
 test_packages=(xvfb xauth xdotool x11-utils dvdauthor imagemagick dbus-x11 python3)

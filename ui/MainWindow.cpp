@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QPainter>
@@ -38,11 +39,13 @@ void makeTextWhite(QWidget* widget) {
 }
 
 // The start page's background: the picture fills the page at any size without
-// being distorted (it is cropped, centred, when the aspect differs) and is
-// drawn from the full-resolution original, so it stays sharp when maximised.
+// being distorted (cropped, centred, when the aspect differs). It is decoded on
+// the first paint, at the size the page needs, rather than at full resolution
+// while the window is built: start-up stays quick and the decoded picture
+// costs memory for the pixels shown only. Growing the page decodes it again.
 class BackgroundLabel : public QLabel {
 public:
-    BackgroundLabel(const QPixmap& picture, QWidget* parent) : QLabel(parent), picture(picture) {
+    BackgroundLabel(const QString& picturePath, QWidget* parent) : QLabel(parent), path(picturePath) {
         setScaledContents(true);
         setObjectName(QStringLiteral("startBackground"));
     }
@@ -50,6 +53,8 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
+        if (cacheTooSmall())
+            decode();
         if (picture.isNull())
             return;
         const QSize target = picture.size().scaled(size(), Qt::KeepAspectRatioByExpanding);
@@ -60,7 +65,30 @@ protected:
     }
 
 private:
+    bool cacheTooSmall() const {
+        if (failed)
+            return false;
+        return picture.isNull() || picture.width() < width() || picture.height() < height();
+    }
+
+    void decode() {
+        QImageReader reader(path);
+        const QSize full = reader.size();
+        if (!full.isValid()) {
+            failed = true;
+            return;
+        }
+        const QSize wanted = full.scaled(size().expandedTo(QSize(1, 1)), Qt::KeepAspectRatioByExpanding);
+        if (wanted.width() < full.width())
+            reader.setScaledSize(wanted);
+        const QImage image = reader.read();
+        failed = image.isNull();
+        picture = QPixmap::fromImage(image);
+    }
+
+    QString path;
     QPixmap picture;
+    bool failed = false;
 };
 
 QPushButton* makeStartButton(const QString& text, const QString& picture, QWidget* parent) {
@@ -203,7 +231,7 @@ void DRUI::createWidgets() {
     startPage->setObjectName(QStringLiteral("startPage"));
     auto* startPageLayout = new QHBoxLayout(startPage);
     startPageLayout->setContentsMargins(0, 0, 0, 0);
-    auto* background = new BackgroundLabel(QPixmap(QStringLiteral(":/image/bg.jpg")), startPage);
+    auto* background = new BackgroundLabel(QStringLiteral(":/image/bg.jpg"), startPage);
     startPageLayout->addWidget(background);
     auto* backgroundLayout = new QHBoxLayout(background);
     auto* column = new QVBoxLayout;
