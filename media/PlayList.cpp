@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QTableWidget>
 
+#include "engine/EngineCommands.h"
 #include "media/Probe.h"
 #include "util/TimeFormat.h"
 
@@ -33,6 +34,14 @@ int indexOfPath(const QList<PLAY_LIST_INFO>& list, const QString& path) {
 // The playing second as the engine last reported it, truncated toward zero.
 qint64 currentSecond(const QString& positionText) {
     return static_cast<qint64>(positionText.toDouble());
+}
+
+// Opens a play list entry again: folders through the disc detection, files by playing them.
+void openEntry(DRUI& window, const PLAY_LIST_INFO& entry) {
+    if (entry.kind == 1 || entry.kind == 2)
+        window.loadDiscFolder(entry.path);
+    else
+        window.addFiles({entry.path});
 }
 
 } // namespace
@@ -161,10 +170,7 @@ void DRUI::PlayListItemDoubleClick(int row, int column) {
         return;
     StopBtn();
     const PLAY_LIST_INFO entry = item->data(Qt::UserRole).value<PLAY_LIST_INFO>();
-    if (entry.kind == 1 || entry.kind == 2)
-        loadDiscFolder(entry.path);
-    else
-        addFiles({entry.path});
+    openEntry(*this, entry);
 }
 
 void DRUI::PlayNext() {
@@ -179,7 +185,7 @@ void DRUI::PlayNext() {
         for (qint32 startMs : *chapters) {
             const qint64 target = startMs / 1000;
             if (target > cur) {
-                writeEngine(QStringLiteral("seek %1 2\n").arg(target).toLatin1());
+                writeEngine(engine_commands::seek(target));
                 playClock = target * 1000;
                 return;
             }
@@ -193,10 +199,7 @@ void DRUI::PlayNext() {
         return;
     StopBtn();
     const PLAY_LIST_INFO next = playList[at + 1];
-    if (next.kind == 1 || next.kind == 2)
-        loadDiscFolder(next.path);
-    else
-        addFiles({next.path});
+    openEntry(*this, next);
 }
 
 void DRUI::PlayPre() {
@@ -216,7 +219,7 @@ void DRUI::PlayPre() {
         const qint64 target = (*chapters)[before - 2] / 1000;
         if (target == cur)
             return;
-        writeEngine(QStringLiteral("seek %1 2\n").arg(target).toLatin1());
+        writeEngine(engine_commands::seek(target));
         playClock = target * 1000;
         return;
     }
@@ -227,10 +230,7 @@ void DRUI::PlayPre() {
         return;
     StopBtn();
     const PLAY_LIST_INFO previous = playList[at - 1];
-    if (previous.kind == 1 || previous.kind == 2)
-        loadDiscFolder(previous.path);
-    else
-        addFiles({previous.path});
+    openEntry(*this, previous);
 }
 
 void DRUI::markPlayingRow() {

@@ -72,6 +72,16 @@ void alignWithPage(DRUI& window) {
     }
 }
 
+// Back from full screen: strip and control panel return, the play list stays hidden.
+void leaveFullScreen(DRUI& window) {
+    if (window.menuStrip)
+        window.menuStrip->show();
+    if (window.controlPanel)
+        window.controlPanel->show();
+    window.showNormal();
+    window.isFullScreen = false;
+}
+
 } // namespace
 
 void DRUI::FullScreenBtn() {
@@ -87,26 +97,15 @@ void DRUI::FullScreenBtn() {
         showFullScreen();
         isFullScreen = true;
     } else {
-        if (menuStrip)
-            menuStrip->show();
-        if (controlPanel)
-            controlPanel->show();
-        showNormal();
-        isFullScreen = false;
+        leaveFullScreen(*this);
     }
 }
 
 void DRUI::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         // Not tied to the engine: playback may have ended while full screen.
-        if (isFullScreen) {
-            if (menuStrip)
-                menuStrip->show();
-            if (controlPanel)
-                controlPanel->show();
-            showNormal();
-            isFullScreen = false;
-        }
+        if (isFullScreen)
+            leaveFullScreen(*this);
         event->accept();
         return;
     }
