@@ -15,6 +15,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "common/MediaClips.h"
+#include "common/TestEnv.h"
 #include "media/FolderList.h"
 #include "ui/DRUI.h"
 
@@ -26,29 +28,27 @@ double median(QList<double> values) {
 }
 
 bool runQuiet(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
+    return kzp::test::runProgram(program, arguments, 600000).succeeded();
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    const kzp::test::PrivateHome home;
     QApplication app(argc, argv);
     const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : 3;
     const QString bin = QCoreApplication::applicationDirPath();
 
     // 50 clips of two seconds each (one made, the rest copied).
-    const QString clips = home.path() + "/clips";
+    const QString clips = home.path("clips");
     QDir().mkpath(clips);
-    if (!runQuiet("ffmpeg",
-                  {"-hide_banner", "-nostdin", "-y", "-f", "lavfi", "-i",
-                   "testsrc=duration=2:size=320x240:rate=25", "-c:v", "mpeg4", clips + "/clip 00.mp4"})) {
+    kzp::test::ClipOptions clip;
+    clip.seconds = 2;
+    clip.tones = {};
+    clip.encoding = {"-c:v", "mpeg4"};
+    clip.quiet = false;
+    clip.timeoutMs = 600000;
+    if (!kzp::test::makeClip(clips + "/clip 00.mp4", clip).succeeded()) {
         std::fprintf(stderr, "ffmpeg could not make the test clip\n");
         return 1;
     }
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         shell << clock.nsecsElapsed() / 1e9;
     }
 
-    const QString big = home.path() + "/big";
+    const QString big = home.path("big");
     QDir().mkpath(big);
     const QByteArray base = QFile::encodeName(big) + "/";
     for (int i = 0; i < 100000; ++i)

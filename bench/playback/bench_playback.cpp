@@ -10,7 +10,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -23,6 +22,7 @@
 #include <unistd.h>
 
 #include "common/FakeEngine.h"
+#include "common/MediaClips.h"
 #include "common/TestEnv.h"
 #include "ui/DRUI.h"
 
@@ -59,6 +59,14 @@ void runFor(int ms) {
     loop.exec();
 }
 
+// Plays `path` as a file of `length` seconds.
+void playFile(DRUI& window, const QString& path, qint64 length) {
+    window.currentSource = path;
+    window.sourceKind = 0;
+    window.mediaLength = length;
+    window.VideoPlay();
+}
+
 struct CpuFigures {
     bool ran = false;
     QString why;
@@ -80,31 +88,14 @@ CpuFigures measurePlayback(int seconds) {
     }
     QTemporaryDir dir;
     const QString clip = dir.filePath("bench.mkv");
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::ForwardedChannels);
-    ffmpeg.start("ffmpeg", {"-hide_banner",
-                            "-loglevel",
-                            "error",
-                            "-nostdin",
-                            "-y",
-                            "-f",
-                            "lavfi",
-                            "-i",
-                            QStringLiteral("testsrc=size=640x360:rate=25:duration=%1").arg(seconds + 10),
-                            "-f",
-                            "lavfi",
-                            "-i",
-                            QStringLiteral("sine=frequency=440:duration=%1").arg(seconds + 10),
-                            "-c:v",
-                            "libx264",
-                            "-preset",
-                            "ultrafast",
-                            "-pix_fmt",
-                            "yuv420p",
-                            "-c:a",
-                            "aac",
-                            clip});
-    if (!ffmpeg.waitForFinished(300000) || ffmpeg.exitCode() != 0) {
+    kzp::test::ClipOptions options;
+    options.size = QStringLiteral("640x360");
+    options.seconds = seconds + 10;
+    options.encoding = {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac"};
+    options.timeoutMs = 300000;
+    options.channels = kzp::test::Channels::Forwarded;
+    const kzp::test::ProgramRun ffmpeg = kzp::test::makeClip(clip, options);
+    if (!ffmpeg.finished || ffmpeg.exitCode != 0) {
         figures.why = "could not make the clip";
         return figures;
     }
@@ -115,10 +106,7 @@ CpuFigures measurePlayback(int seconds) {
     window.setupWindow();
     window.show();
     runFor(500);
-    window.currentSource = clip;
-    window.sourceKind = 0;
-    window.mediaLength = seconds + 10;
-    window.VideoPlay();
+    playFile(window, clip, seconds + 10);
     if (!window.engineProcess || !window.engineProcess->waitForStarted(5000)) {
         figures.why = "engine did not start";
         return figures;
@@ -167,10 +155,7 @@ LatencyFigures measureSeekLatency(int seeks) {
     DRUI window;
     window.setupWindow();
     window.setEnginePath(FakeEngine::program());
-    window.currentSource = source;
-    window.sourceKind = 0;
-    window.mediaLength = 100000;
-    window.VideoPlay();
+    playFile(window, source, 100000);
     if (!fake.waitForCommand("volume 50 2")) {
         figures.why = "fake engine did not start";
         qunsetenv("FAKE_ENGINE_TIMELOG");

@@ -13,13 +13,13 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QThread>
+
+#include "common/Files.h"
+#include "common/Wait.h"
 
 class FakeEngine {
 public:
@@ -80,14 +80,7 @@ public:
     }
 
     template <typename Predicate> static bool waitUntil(Predicate done, int timeoutMs = 5000) {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!done()) {
-            if (deadline.hasExpired())
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            QThread::msleep(2);
-        }
-        return true;
+        return kzp::test::waitUntil(done, timeoutMs);
     }
 
     QTemporaryDir dir;
@@ -96,13 +89,5 @@ public:
     QString scriptPath;
 
 private:
-    static QList<QByteArray> readLines(const QString& path) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        QList<QByteArray> lines = file.readAll().split('\n');
-        if (!lines.isEmpty() && lines.last().isEmpty())
-            lines.removeLast();
-        return lines;
-    }
+    static QList<QByteArray> readLines(const QString& path) { return kzp::test::readParts(path); }
 };

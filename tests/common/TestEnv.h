@@ -9,6 +9,8 @@
 // Call kzp::test::useTemporaryHome() at the very start of initTestCase (before
 // anything asks QStandardPaths), or put KZP_TEMPORARY_HOME() once at file scope
 // to do it before main() runs.
+//
+// kzp::test::PrivateHome instead gives one test object a home of its own.
 
 #include <QByteArray>
 #include <QDir>
@@ -39,6 +41,19 @@ inline QString useTemporaryHome() {
     Q_UNUSED(done);
     return home.path();
 }
+
+// A private home for one test object: HOME and XDG_DATA_HOME point into a
+// temporary folder while it lives. Must exist before anything uses
+// QStandardPaths.
+struct PrivateHome {
+    QTemporaryDir dir;
+    PrivateHome() {
+        qputenv("HOME", dir.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", (dir.path() + "/data").toLocal8Bit());
+    }
+    QString dataFolder() const { return dir.path() + "/data/Kestrune Zyl Player/"; }
+    QString path(const QString& name) const { return dir.path() + "/" + name; }
+};
 
 } // namespace kzp::test
 

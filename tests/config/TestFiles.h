@@ -3,27 +3,23 @@
 // Small file helpers for the configuration tests.
 
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QString>
 
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "common/Files.h"
+
 namespace kzp::test {
 
-inline bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
+namespace config {
+// The configuration tests tell a missing file from an empty one: what cannot
+// be read shows as "<unreadable>".
 inline QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+    return kzp::test::readBytes(path, QByteArrayLiteral("<unreadable>"));
 }
+} // namespace config
 
 // While it exists, no file of this process can grow past a few bytes: every
 // larger write fails as on a full disk. Unlike file modes this holds for root.

@@ -8,8 +8,8 @@
 #include "config/DataFolder.h"
 #include "config/RecentFiles.h"
 
-using kzp::test::readBytes;
 using kzp::test::writeBytes;
+using kzp::test::config::readBytes;
 
 class TestDataFolder : public QObject {
     Q_OBJECT

@@ -8,8 +8,8 @@
 #include "TestFiles.h"
 #include "config/IniFile.h"
 
-using kzp::test::readBytes;
 using kzp::test::writeBytes;
+using kzp::test::config::readBytes;
 
 namespace {
 QByteArray utf16(const QString& text, QStringConverter::Encoding encoding) {

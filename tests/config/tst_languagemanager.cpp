@@ -9,8 +9,8 @@
 #include "config/IniFile.h"
 #include "config/LanguageManager.h"
 
-using kzp::test::readBytes;
 using kzp::test::writeBytes;
+using kzp::test::config::readBytes;
 
 namespace {
 

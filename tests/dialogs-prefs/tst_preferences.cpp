@@ -14,21 +14,14 @@
 
 #include <sys/stat.h>
 
+#include "common/Files.h"
 #include "config/DataFolder.h"
 #include "dialogs/CProcessUI.h"
 
 namespace {
 
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
+using kzp::test::readBytes;
+using kzp::test::writeBytes;
 
 // A dialog whose folder chooser answers from the test.
 class AnsweredPreferences : public CProcessUI {

@@ -13,34 +13,23 @@
 
 #include <functional>
 
+#include "common/Files.h"
+#include "common/MediaClips.h"
+#include "common/Processes.h"
+#include "common/Wait.h"
+
 namespace {
 
-QString run(const QString& program, const QStringList& arguments, int timeoutMs = 15000) {
-    QProcess p;
-    p.start(program, arguments);
-    p.waitForFinished(timeoutMs);
-    return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
-}
+using kzp::test::outputOf;
+using kzp::test::readBytes;
 
 QString xdotool(const QStringList& arguments) {
-    return run(QStringLiteral("xdotool"), arguments);
+    return outputOf(QStringLiteral("xdotool"), arguments);
 }
 
 // Polls until done() holds; events keep flowing, no fixed sleeps.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(30);
-    }
-    return true;
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return kzp::test::waitUntil(done, timeoutMs, 30, 20);
 }
 
 bool copyFolder(const QString& from, const QString& to) {
@@ -128,7 +117,7 @@ public:
     QImage grab() const {
         const QString path = dir.path() + "/grab.png";
         QFile::remove(path);
-        run("import", {"-window", window, path});
+        outputOf("import", {"-window", window, path});
         return QImage(path);
     }
     bool stripShown() const {
@@ -136,7 +125,7 @@ public:
         return !image.isNull() && image.pixel(900, 10) == kStripColour;
     }
     // The engine is the player's child (the launcher replaces itself with it).
-    QString engineChild() const { return run("pgrep", {"-P", QString::number(process.processId())}); }
+    QString engineChild() const { return outputOf("pgrep", {"-P", QString::number(process.processId())}); }
     QStringList snapshots() const {
         return QDir(home + "/Documents/Kestrune Zyl Player").entryList({"Snapshot-*"}, QDir::Files);
     }
@@ -160,29 +149,11 @@ private slots:
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(tool)));
         clip = media.path() + "/test clip.mkv";
-        QProcess ffmpeg;
-        ffmpeg.start("ffmpeg", {"-hide_banner",
-                                "-loglevel",
-                                "error",
-                                "-nostdin",
-                                "-y",
-                                "-f",
-                                "lavfi",
-                                "-i",
-                                "testsrc=size=320x240:rate=25:duration=30",
-                                "-f",
-                                "lavfi",
-                                "-i",
-                                "sine=duration=30",
-                                "-c:v",
-                                "libx264",
-                                "-pix_fmt",
-                                "yuv420p",
-                                "-c:a",
-                                "aac",
-                                "-shortest",
-                                clip});
-        QVERIFY(ffmpeg.waitForFinished(60000));
+        kzp::test::ClipOptions options;
+        options.seconds = 30;
+        options.encoding = {"-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:a", "aac", "-shortest"};
+        options.channels = kzp::test::Channels::Separate;
+        QVERIFY(kzp::test::makeClip(clip, options).finished);
         QVERIFY(QFileInfo(clip).size() > 0);
     }
 

@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QStackedLayout>
 #include <QTemporaryDir>
@@ -66,6 +67,13 @@ public:
         mediaLength = length;
         VideoPlay();
     }
+    // Plays the DVD folder `path`; its length comes from the engine's answers.
+    void playFolder(const QString& path) {
+        currentSource = path;
+        sourceKind = 1;
+        mediaLength = 0;
+        VideoPlay();
+    }
     bool engineRunning() const { return engineProcess && engineProcess->state() == QProcess::Running; }
 
     QList<QMenu*> menus;
@@ -77,6 +85,13 @@ inline bool sameIcon(const QIcon& icon, const char* picture) {
         return false;
     return icon.pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32) ==
            expected.toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// The name a snapshot is saved under: Snapshot-YYYY-MM-DD hh-mm-ss.JPG.
+inline bool isSnapshotName(const QString& name) {
+    return QRegularExpression("^Snapshot-\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.JPG$")
+        .match(name)
+        .hasMatch();
 }
 
 // A file to play (its content does not matter to the fake engine).

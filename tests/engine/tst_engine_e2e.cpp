@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QtTest>
 
+#include "common/Files.h"
+#include "common/MediaClips.h"
 #include "common/TestEnv.h"
 #include "config/DataFolder.h"
 #include "engine/EngineTestSupport.h"
@@ -27,13 +29,7 @@ int colourCount(const QImage& image) {
 }
 
 QList<QByteArray> commandLine(qint64 pid) {
-    QFile file(QStringLiteral("/proc/%1/cmdline").arg(pid));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> list = file.readAll().split('\0');
-    if (!list.isEmpty() && list.last().isEmpty())
-        list.removeLast();
-    return list;
+    return kzp::test::readParts(QStringLiteral("/proc/%1/cmdline").arg(pid), '\0');
 }
 
 } // namespace
@@ -60,51 +56,16 @@ void EngineEndToEndTest::initTestCase() {
     subtitles.write("1\n00:00:01,000 --> 00:00:04,000\nHello\n\n2\n00:00:05,000 --> 00:00:07,000\nWorld\n");
     subtitles.close();
     clip = media.filePath("clip with blanks.mkv");
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::ForwardedChannels);
+    kzp::test::ClipOptions options;
+    options.tones = {440, 880};
+    options.subtitles = subtitles.fileName();
     // A key frame every second so seeks land near their target.
-    ffmpeg.start("ffmpeg", {"-hide_banner",
-                            "-loglevel",
-                            "error",
-                            "-nostdin",
-                            "-y",
-                            "-f",
-                            "lavfi",
-                            "-i",
-                            "testsrc=size=320x240:rate=25:duration=8",
-                            "-f",
-                            "lavfi",
-                            "-i",
-                            "sine=frequency=440:duration=8",
-                            "-f",
-                            "lavfi",
-                            "-i",
-                            "sine=frequency=880:duration=8",
-                            "-i",
-                            subtitles.fileName(),
-                            "-map",
-                            "0",
-                            "-map",
-                            "1",
-                            "-map",
-                            "2",
-                            "-map",
-                            "3",
-                            "-c:v",
-                            "libx264",
-                            "-preset",
-                            "ultrafast",
-                            "-g",
-                            "25",
-                            "-pix_fmt",
-                            "yuv420p",
-                            "-c:a",
-                            "aac",
-                            "-c:s",
-                            "srt",
-                            clip});
-    QVERIFY(ffmpeg.waitForFinished(60000));
-    QCOMPARE(ffmpeg.exitCode(), 0);
+    options.encoding = {"-c:v",     "libx264", "-preset", "ultrafast", "-g",   "25",
+                        "-pix_fmt", "yuv420p", "-c:a",    "aac",       "-c:s", "srt"};
+    options.channels = kzp::test::Channels::Forwarded;
+    const kzp::test::ProgramRun ffmpeg = kzp::test::makeClip(clip, options);
+    QVERIFY(ffmpeg.finished);
+    QCOMPARE(ffmpeg.exitCode, 0);
     qputenv("KZP_AO", "null");
     qputenv("KZP_VO", "x11");
 }
@@ -178,10 +139,7 @@ void EngineEndToEndTest::playsRealClip() {
     w.Snapshot();
     QVERIFY(FakeEngine::waitUntil([&] { return !QDir(folder).entryList(QDir::Files).isEmpty(); }, 5000));
     const QString saved = QDir(folder).entryList(QDir::Files).first();
-    QVERIFY2(QRegularExpression("^Snapshot-\\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d-\\d\\d\\.JPG$")
-                 .match(saved)
-                 .hasMatch(),
-             qPrintable(saved));
+    QVERIFY2(isSnapshotName(saved), qPrintable(saved));
     QImageReader reader(folder + saved);
     reader.setDecideFormatFromContent(true);
     QCOMPARE(reader.format(), QByteArray("jpeg"));

@@ -132,10 +132,7 @@ void PlaybackTest::outputWaitsWhilePaused() {
     fake.setScript({"@once pause => ANS_LENGTH=55.00"});
     QTemporaryDir dvd;
     TestWindow w;
-    w.currentSource = dvd.path();
-    w.sourceKind = 1;
-    w.mediaLength = 0;
-    w.VideoPlay();
+    w.playFolder(dvd.path());
     QVERIFY(fake.waitForCommand("volume 50 2"));
     w.pausePlayback();
     QVERIFY(FakeEngine::waitUntil([&] { return w.engineProcess->bytesAvailable() > 0; }));

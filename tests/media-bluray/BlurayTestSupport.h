@@ -2,20 +2,15 @@
 
 // Small helpers shared by the Blu-ray tests.
 #include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QString>
 
+#include "common/Files.h"
 #include "media/MplsReader.h"
 #include "tools/gen-bluray/BlurayWriter.h"
 
 namespace bdtest {
 
-inline bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(path.left(path.lastIndexOf('/')));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
+using kzp::test::writeBytes;
 
 inline genbd::Stream videoStream() {
     return genbd::Stream{1, 0x1011, 0x1B, "", 0x61, 0};

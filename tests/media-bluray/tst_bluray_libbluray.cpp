@@ -15,9 +15,9 @@ namespace {
 
 // A disc of playlists only, with times that are not whole milliseconds and
 // every kind of stream entry.
-genbd::DiscSpec variedDisc() {
-    genbd::DiscSpec spec = genbd::sampleDisc();
-    spec.clips.clear();
+genbd::DiscLayout variedDisc() {
+    genbd::DiscLayout layout = genbd::sampleDisc();
+    layout.clips.clear();
     genbd::Playlist odd;
     odd.items = {playItem("00031", 12345, 12345 + 999999, true),
                  playItem("00032", 77, 45000 * 61 + 44, true)};
@@ -28,8 +28,8 @@ genbd::DiscSpec variedDisc() {
     odd.items[1].subtitles = {subtitleStream("zho", 0x92, 0x1801), subtitleStream("tha", 0x92, 0x1802)};
     odd.marks = {
         {1, 0, 12345 + 4500, 0xFFFF, 0}, {1, 1, 77 + 45000 * 30 + 7, 0xFFFF, 0}, {2, 1, 999, 0xFFFF, 0}};
-    spec.playlists.append({"00010.mpls", odd});
-    return spec;
+    layout.playlists.append({"00010.mpls", odd});
+    return layout;
 }
 
 struct Ours {
@@ -172,12 +172,12 @@ void LibblurayTest::duplicateDroppedByLibbluray() {
     // Two playlists that differ in a byte libbluray does not compare: both are
     // titles for us, libbluray keeps whichever it reads first.
     const QString folder = dir.filePath("dup");
-    genbd::DiscSpec spec;
+    genbd::DiscLayout layout;
     genbd::Playlist p;
     p.items = {playItem("00001", 0, 60)};
     p.marks = {{1, 0, 0, 0xFFFF, 0}};
-    spec.playlists = {{"00000.mpls", p}, {"00001.mpls", p}};
-    QVERIFY(genbd::writeDisc(folder, spec));
+    layout.playlists = {{"00000.mpls", p}, {"00001.mpls", p}};
+    QVERIFY(genbd::writeDisc(folder, layout));
     QFile second(folder + "/BDMV/PLAYLIST/00001.mpls");
     QVERIFY(second.open(QIODevice::ReadWrite));
     QByteArray bytes = second.readAll();

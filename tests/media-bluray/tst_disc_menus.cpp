@@ -65,11 +65,11 @@ private:
 
 QString DiscMenusTest::disc(const QString& name, const QList<QPair<QString, genbd::Playlist>>& playlists,
                             bool metadata) {
-    genbd::DiscSpec spec;
-    spec.playlists = playlists;
-    spec.thumbnail = metadata;
+    genbd::DiscLayout layout;
+    layout.playlists = playlists;
+    layout.thumbnail = metadata;
     const QString folder = dir.filePath(name);
-    if (!genbd::writeDisc(folder, spec))
+    if (!genbd::writeDisc(folder, layout))
         return {};
     if (!metadata)
         QFile::remove(folder + "/BDMV/META/DL/bdmt_eng.xml");
@@ -79,9 +79,9 @@ QString DiscMenusTest::disc(const QString& name, const QList<QPair<QString, genb
 void DiscMenusTest::initTestCase() {
     registerPlayListInfoType();
     sample = dir.filePath("sample");
-    genbd::DiscSpec spec = genbd::sampleDisc();
-    spec.clips.clear();
-    QVERIFY(genbd::writeDisc(sample, spec));
+    genbd::DiscLayout layout = genbd::sampleDisc();
+    layout.clips.clear();
+    QVERIFY(genbd::writeDisc(sample, layout));
 
     genbd::Playlist main;
     main.items = {playItem("00001", 0, 600)};

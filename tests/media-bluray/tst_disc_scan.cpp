@@ -263,9 +263,9 @@ void DiscScanTest::mplsDump() {
 
 void DiscScanTest::discDump() {
     const QString folder = dir.filePath("sample");
-    genbd::DiscSpec spec = genbd::sampleDisc();
-    spec.clips.clear(); // listing needs no streams
-    QVERIFY(genbd::writeDisc(folder, spec));
+    genbd::DiscLayout layout = genbd::sampleDisc();
+    layout.clips.clear(); // listing needs no streams
+    QVERIFY(genbd::writeDisc(folder, layout));
     QProcess tool;
     tool.start(QCoreApplication::applicationDirPath() + "/disc-dump", {folder});
     QVERIFY(tool.waitForFinished(10000));

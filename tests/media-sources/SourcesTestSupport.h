@@ -3,21 +3,14 @@
 // answers, and a probe stand-in.
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
-#include <QTemporaryDir>
 
+#include "common/Files.h"
+#include "common/TestEnv.h"
 #include "ui/DRUI.h"
 
-// Must exist before anything uses QStandardPaths.
-struct PrivateHome {
-    QTemporaryDir dir;
-    PrivateHome() {
-        qputenv("HOME", dir.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", (dir.path() + "/data").toLocal8Bit());
-    }
-    QString path(const QString& name) const { return dir.path() + "/" + name; }
-};
+using kzp::test::PrivateHome;
+using kzp::test::writeBytes;
 
 class ScriptedWindow : public DRUI {
 public:
@@ -39,19 +32,10 @@ public:
     }
 };
 
-inline bool writeFile(const QString& path, const QByteArray& content, bool executable = false) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    const bool ok =
-        file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(content) == content.size();
-    file.close();
-    return ok && (!executable || file.setPermissions(file.permissions() | QFile::ExeOwner));
-}
-
 // Logs its arguments (each NUL-terminated, an empty one ending the call), then
 // writes the probed file's contents to standard error, or hangs on "HANG".
 inline bool writeFakeProbe(const QString& path, const QString& log) {
-    return writeFile(
+    return writeBytes(
         path,
         "#!/bin/sh\n{ printf '%s\\0' \"$@\"; printf '\\0'; } >> '" + QFile::encodeName(log) +
             "'\ncase \"$(head -c 4 < \"$2\")\" in HANG) exec sleep 60;; esac\ncat < \"$2\" >&2\nexit 1\n",

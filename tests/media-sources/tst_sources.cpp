@@ -22,17 +22,17 @@ enum Outcome { Refused, Dvd, Bluray };
 // "d:" folders, "f:" files, "l:name>target" links, "bluray" a whole disc.
 void buildLayout(const QString& root, const QStringList& layout) {
     QDir().mkpath(root);
-    for (const QString& spec : layout) {
-        const QString path = root + "/" + spec.mid(2);
-        if (spec == "bluray") {
+    for (const QString& entry : layout) {
+        const QString path = root + "/" + entry.mid(2);
+        if (entry == "bluray") {
             QDir().mkpath(root + "/BDMV/STREAM");
-            writeFile(root + "/BDMV/META/DL/bdmt_eng.xml", "<di:name>Test Disc</di:name>\n");
-        } else if (spec.startsWith("d:")) {
+            writeBytes(root + "/BDMV/META/DL/bdmt_eng.xml", "<di:name>Test Disc</di:name>\n");
+        } else if (entry.startsWith("d:")) {
             QDir().mkpath(path);
-        } else if (spec.startsWith("f:")) {
-            writeFile(path, "x");
-        } else if (spec.startsWith("l:")) {
-            QFile::link(spec.mid(2).section('>', 1), root + "/" + spec.mid(2).section('>', 0, 0));
+        } else if (entry.startsWith("f:")) {
+            writeBytes(path, "x");
+        } else if (entry.startsWith("l:")) {
+            QFile::link(entry.mid(2).section('>', 1), root + "/" + entry.mid(2).section('>', 0, 0));
         }
     }
 }
@@ -47,7 +47,7 @@ class TestSources : public QObject {
 
     QString freshFolder() { return home.path(QStringLiteral("case%1").arg(++folders)); }
     QString media(const QString& name, const QByteArray& probeText = "") {
-        writeFile(home.path("media/" + name), probeText);
+        writeBytes(home.path("media/" + name), probeText);
         return home.path("media/" + name);
     }
     QByteArray readEngineLog() {
@@ -68,7 +68,7 @@ private slots:
         const QString root = freshFolder();
         buildLayout(root, {"f:b.txt", "d:c", "f:.hidden", "d:..x", "d:Z", "l:a_link>c", "l:loop>loop",
                            "l:dangling>x"});
-        writeFile(root + "/A.txt", "12345");
+        writeBytes(root + "/A.txt", "12345");
         const QByteArray odd = QFile::encodeName(root) + "/\xff\xfe"; // not UTF-8: bytes kept as they are
         ::close(::open(odd.constData(), O_CREAT | O_WRONLY, 0644));
         QList<FolderEntry> entries{FolderEntry{1, 7, "kept"}};

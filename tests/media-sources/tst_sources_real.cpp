@@ -7,33 +7,30 @@
 #include <QTest>
 
 #include "SourcesTestSupport.h"
+#include "common/MediaClips.h"
 
 namespace {
 
-bool run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, arguments);
-    const bool ok = process.waitForFinished(120000) && process.exitCode() == 0;
-    if (!ok)
-        qWarning() << program << arguments << process.readAll().right(2000);
-    return ok;
+bool succeeded(const kzp::test::ProgramRun& run) {
+    if (!run.succeeded())
+        qWarning() << run.program << run.arguments << run.output.right(2000);
+    return run.succeeded();
 }
 
-QStringList lavfi(int seconds, const QString& size) {
-    const QString d = QString::number(seconds);
-    return {"-hide_banner",
-            "-nostdin",
-            "-y",
-            "-f",
-            "lavfi",
-            "-i",
-            "testsrc=duration=" + d + ":size=" + size,
-            "-f",
-            "lavfi",
-            "-i",
-            "sine=duration=" + d + ":sample_rate=48000",
-            "-shortest"};
+bool run(const QString& program, const QStringList& arguments) {
+    return succeeded(kzp::test::runProgram(program, arguments, 120000));
+}
+
+// A clip of generated picture and tone, made with ffmpeg.
+bool makeClip(const QString& path, int seconds, const QString& size, const QStringList& encoding) {
+    kzp::test::ClipOptions options;
+    options.size = size;
+    options.seconds = seconds;
+    options.sampleRate = 48000;
+    options.encoding = QStringList{"-shortest"} + encoding;
+    options.quiet = false;
+    options.timeoutMs = 120000;
+    return succeeded(kzp::test::makeClip(path, options));
 }
 
 } // namespace
@@ -52,12 +49,9 @@ private slots:
         qputenv("VIDEO_FORMAT", "NTSC");
         const QString a = home.path("clip one.mp4"), b = home.path("clip two.mp4");
         const QString mpg = home.path("dvd.mpg"), dvd = home.path("dvd folder");
-        QVERIFY(run("ffmpeg", lavfi(3, "320x240") << "-c:v"
-                                                  << "mpeg4" << a));
-        QVERIFY(run("ffmpeg", lavfi(5, "320x240") << "-c:v"
-                                                  << "mpeg4" << b));
-        QVERIFY(run("ffmpeg", lavfi(4, "720x480") << "-target"
-                                                  << "ntsc-dvd" << mpg));
+        QVERIFY(makeClip(a, 3, "320x240", {"-c:v", "mpeg4"}));
+        QVERIFY(makeClip(b, 5, "320x240", {"-c:v", "mpeg4"}));
+        QVERIFY(makeClip(mpg, 4, "720x480", {"-target", "ntsc-dvd"}));
         QVERIFY(run("dvdauthor", {"-o", dvd, "-t", mpg}) && run("dvdauthor", {"-o", dvd, "-T"}));
 
         ScriptedWindow window;

@@ -4,33 +4,16 @@
 // binary (config.ini and the Languages folder are restored afterwards).
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QMenu>
-#include <QTemporaryDir>
 
+#include "common/Files.h"
+#include "common/TestEnv.h"
 #include "ui/DRUI.h"
 
-struct PrivateHome {
-    QTemporaryDir dir;
-    PrivateHome() {
-        qputenv("HOME", dir.path().toLocal8Bit());
-        qputenv("XDG_DATA_HOME", (dir.path() + "/data").toLocal8Bit());
-    }
-    QString dataFolder() const { return dir.path() + "/data/Kestrune Zyl Player/"; }
-    QString path(const QString& name) const { return dir.path() + "/" + name; }
-};
-
-inline bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-inline QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using kzp::test::PrivateHome;
+using kzp::test::readBytes;
+using kzp::test::writeBytes;
 
 // The dialogs of the window answered by the test.
 class AnsweredWindow : public DRUI {

@@ -5,14 +5,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "common/Processes.h"
+
 class TestMainWindowX11 : public QObject {
     Q_OBJECT
 
     static QString xdotool(const QStringList& arguments) {
-        QProcess p;
-        p.start(QStringLiteral("xdotool"), arguments);
-        p.waitForFinished(15000);
-        return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
+        return kzp::test::outputOf(QStringLiteral("xdotool"), arguments);
     }
 
 private slots:

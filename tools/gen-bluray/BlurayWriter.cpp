@@ -5,7 +5,8 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
-#include <QProcess>
+
+#include "common/MediaClips.h"
 
 namespace genbd {
 
@@ -374,47 +375,21 @@ QByteArray thumbnailJpeg() {
     return bytes;
 }
 
-bool makeClip(const QString& path, const ClipSpec& clip, QString* error) {
-    const QString seconds = QString::number(clip.seconds);
-    QProcess ffmpeg;
-    ffmpeg.setProcessChannelMode(QProcess::MergedChannels);
-    const QString program = qEnvironmentVariable("KZP_FFMPEG", QStringLiteral("ffmpeg"));
-    ffmpeg.start(
-        program,
-        {"-nostdin",
-         "-y",
-         "-loglevel",
-         "error",
-         "-f",
-         "lavfi",
-         "-i",
-         "testsrc=size=320x240:rate=25:duration=" + seconds,
-         "-f",
-         "lavfi",
-         "-i",
-         QStringLiteral("sine=frequency=%1:sample_rate=48000:duration=%2").arg(clip.frequency).arg(seconds),
-         "-c:v",
-         "libx264",
-         "-preset",
-         "ultrafast",
-         "-g",
-         "25",
-         "-pix_fmt",
-         "yuv420p",
-         "-c:a",
-         "ac3",
-         "-b:a",
-         "96k",
-         "-f",
-         "mpegts",
-         "-mpegts_m2ts_mode",
-         "1",
-         path});
-    if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitStatus() != QProcess::NormalExit ||
-        ffmpeg.exitCode() != 0) {
+bool makeClip(const QString& path, const ClipPlan& clip, QString* error) {
+    kzp::test::ClipOptions options;
+    options.seconds = clip.seconds;
+    options.tones = {clip.frequency};
+    options.sampleRate = 48000;
+    options.encoding = {
+        "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",     "-pix_fmt",          "yuv420p",
+        "-c:a", "ac3",     "-b:a",    "96k",       "-f", "mpegts", "-mpegts_m2ts_mode", "1"};
+    options.program = qEnvironmentVariable("KZP_FFMPEG", QStringLiteral("ffmpeg"));
+    options.timeoutMs = 120000;
+    const kzp::test::ProgramRun ffmpeg = kzp::test::makeClip(path, options);
+    if (!ffmpeg.succeeded()) {
         if (error)
             *error =
-                QStringLiteral("ffmpeg failed for ") + path + ": " + QString::fromLocal8Bit(ffmpeg.readAll());
+                QStringLiteral("ffmpeg failed for ") + path + ": " + QString::fromLocal8Bit(ffmpeg.output);
         return false;
     }
     return true;
@@ -422,7 +397,7 @@ bool makeClip(const QString& path, const ClipSpec& clip, QString* error) {
 
 } // namespace
 
-bool writeDisc(const QString& folder, const DiscSpec& spec, QString* error) {
+bool writeDisc(const QString& folder, const DiscLayout& disc, QString* error) {
     const QString bdmv = folder + QStringLiteral("/BDMV");
     for (const char* sub : {"PLAYLIST", "CLIPINF", "STREAM", "META/DL", "BACKUP", "AUXDATA", "BDJO", "JAR"}) {
         if (!QDir().mkpath(bdmv + '/' + QLatin1String(sub))) {
@@ -433,7 +408,7 @@ bool writeDisc(const QString& folder, const DiscSpec& spec, QString* error) {
     }
     // Clips first: the playlists' times are relative to each clip's first picture.
     QMap<QByteArray, quint32> clipStart; // 45 kHz
-    for (const ClipSpec& clip : spec.clips) {
+    for (const ClipPlan& clip : disc.clips) {
         const QString m2ts = bdmv + "/STREAM/" + QString::fromLatin1(clip.name) + ".m2ts";
         if (!makeClip(m2ts, clip, error))
             return false;
@@ -461,7 +436,7 @@ bool writeDisc(const QString& folder, const DiscSpec& spec, QString* error) {
             return false;
     }
     QList<int> numbers;
-    for (const auto& [name, playlist] : spec.playlists) {
+    for (const auto& [name, playlist] : disc.playlists) {
         Playlist adjusted = playlist;
         for (PlayItem& item : adjusted.items) {
             const quint32 start = clipStart.value(item.clip, 0);
@@ -483,10 +458,10 @@ bool writeDisc(const QString& folder, const DiscSpec& spec, QString* error) {
         !writeFile(bdmv + "/MovieObject.bdmv", objects, error) ||
         !writeFile(bdmv + "/BACKUP/MovieObject.bdmv", objects, error))
         return false;
-    const QByteArray thumbnail = spec.thumbnail ? QByteArray("disc_416.jpg") : QByteArray();
-    if (!writeFile(bdmv + "/META/DL/bdmt_eng.xml", metadataXml(spec.name, thumbnail), error))
+    const QByteArray thumbnail = disc.thumbnail ? QByteArray("disc_416.jpg") : QByteArray();
+    if (!writeFile(bdmv + "/META/DL/bdmt_eng.xml", metadataXml(disc.name, thumbnail), error))
         return false;
-    if (spec.thumbnail && !writeFile(bdmv + "/META/DL/disc_416.jpg", thumbnailJpeg(), error))
+    if (disc.thumbnail && !writeFile(bdmv + "/META/DL/disc_416.jpg", thumbnailJpeg(), error))
         return false;
     return true;
 }
@@ -518,8 +493,8 @@ PlayItem item(const QByteArray& clip, double from, double to) {
 
 } // namespace
 
-DiscSpec sampleDisc() {
-    DiscSpec disc;
+DiscLayout sampleDisc() {
+    DiscLayout disc;
     disc.name = "Generated Test Disc";
     disc.clips = {{"00001", 6, 440}, {"00002", 3, 660}};
 
@@ -550,8 +525,8 @@ DiscSpec sampleDisc() {
     return disc;
 }
 
-DiscSpec manyPlaylistsDisc(int count) {
-    DiscSpec disc;
+DiscLayout manyPlaylistsDisc(int count) {
+    DiscLayout disc;
     disc.name = "Many Playlists";
     const int distinct = 25;
     for (int n = 0; n < count; ++n) {
@@ -569,7 +544,7 @@ DiscSpec manyPlaylistsDisc(int count) {
 
 QList<QPair<QString, QByteArray>> seedPlaylists() {
     QList<QPair<QString, QByteArray>> seeds;
-    const DiscSpec disc = sampleDisc();
+    const DiscLayout disc = sampleDisc();
     for (const auto& [name, playlist] : disc.playlists)
         seeds.append({name, mplsBytes(playlist)});
 

@@ -63,27 +63,27 @@ QByteArray clpiBytes(const ClipFacts& facts, quint16 videoPid = 0x1011, quint16 
 
 QByteArray metadataXml(const QByteArray& name, const QByteArray& thumbnail);
 
-struct ClipSpec {
+struct ClipPlan {
     QByteArray name = "00000";
     int seconds = 2;
     int frequency = 440;
 };
 
-struct DiscSpec {
+struct DiscLayout {
     QByteArray name = "Generated Disc";
     bool thumbnail = true;
-    QList<ClipSpec> clips;                     // made with ffmpeg; without clips no STREAM files are written
+    QList<ClipPlan> clips;                     // made with ffmpeg; without clips no STREAM files are written
     QList<QPair<QString, Playlist>> playlists; // file name ("00000.mpls") and contents
 };
 
 // Writes the disc tree under `folder` (BDMV/...). Returns false with a message on failure.
-bool writeDisc(const QString& folder, const DiscSpec& spec, QString* error = nullptr);
+bool writeDisc(const QString& folder, const DiscLayout& disc, QString* error = nullptr);
 
 // A small disc with several titles: a long and a short one, a duplicate, a
 // playlist without items, a looping playlist, chapters, audio and subtitles.
-DiscSpec sampleDisc();
+DiscLayout sampleDisc();
 // `count` playlists, most of them byte-identical copies, no clips written.
-DiscSpec manyPlaylistsDisc(int count);
+DiscLayout manyPlaylistsDisc(int count);
 // Seed playlists and metadata files for fuzzing.
 QList<QPair<QString, QByteArray>> seedPlaylists();
 QList<QPair<QString, QByteArray>> seedMetadata();
