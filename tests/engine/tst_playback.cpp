@@ -25,6 +25,8 @@ private slots:
     void stopQuitsAndReturnsToStartPage();
     void navigationShowsDiscOrStartPage_data();
     void navigationShowsDiscOrStartPage();
+    void titleAndChapterMenusKeptOnlyForDiscs_data();
+    void titleAndChapterMenusKeptOnlyForDiscs();
     void refreshTickPollsAndAdvancesClock();
     void sliderDragSeeks();
     void seekIsIgnoredWhenStopped();
@@ -205,6 +207,31 @@ void PlaybackTest::navigationShowsDiscOrStartPage() {
     // The quit's answer must not take the disc page away.
     QTRY_VERIFY(!w.isPlaying);
     QCOMPARE(w.pageStack->currentIndex(), page);
+}
+
+void PlaybackTest::titleAndChapterMenusKeptOnlyForDiscs_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("file") << 0 << false;
+    QTest::newRow("dvd") << 1 << false;
+    QTest::newRow("bluray") << 2 << true;
+}
+
+void PlaybackTest::titleAndChapterMenusKeptOnlyForDiscs() {
+    QFETCH(int, kind);
+    QFETCH(bool, kept);
+    FakeEngine fake;
+    TestWindow w;
+    // What the disc page put there for the disc that was loaded last.
+    w.titleMenu->addAction(QStringLiteral("1. 01:50:00"));
+    w.chapterMenu->addAction(QStringLiteral("1. 00:00:00"));
+    w.chapterMenu->addAction(QStringLiteral("2. 00:12:34"));
+    w.currentSource = kind == 0 ? makeSource(media, "menus.mkv") : media.path();
+    w.sourceKind = kind;
+    w.VideoPlay();
+    QVERIFY(fake.waitForStart());
+    QCOMPARE(w.titleMenu->actions().size(), kept ? 1 : 0);
+    QCOMPARE(w.chapterMenu->actions().size(), kept ? 2 : 0);
 }
 
 void PlaybackTest::refreshTickPollsAndAdvancesClock() {
