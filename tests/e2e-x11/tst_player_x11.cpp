@@ -125,7 +125,12 @@ public:
         return !image.isNull() && image.pixel(900, 10) == kStripColour;
     }
     // The engine is the player's child (the launcher replaces itself with it).
-    QString engineChild() const { return outputOf("pgrep", {"-P", QString::number(process.processId())}); }
+    // The engine is the player's child named mplayer (the launcher replaced itself with it);
+    // the length probe, also a child for a moment, is not it.
+    QString engineChild() const {
+        return outputOf("pgrep", {"-P", QString::number(process.processId()), "-x", "mplayer"})
+            .section(QLatin1Char('\n'), 0, 0);
+    }
     QStringList snapshots() const {
         return QDir(home + "/Documents/Kestrune Zyl Player").entryList({"Snapshot-*"}, QDir::Files);
     }
@@ -188,12 +193,14 @@ private slots:
         QVERIFY(player.process.waitForFinished(15000));
         QCOMPARE(player.process.exitCode(), 0);
         // Ended means gone, or a zombie waiting for whoever inherited it to reap it.
-        QVERIFY(waitUntil(
+        QByteArray stat;
+        const bool ended = waitUntil(
             [&] {
-                const QByteArray stat = readBytes("/proc/" + engine + "/stat");
+                stat = readBytes("/proc/" + engine + "/stat");
                 return stat.isEmpty() || stat.contains(") Z ");
             },
-            10000));
+            10000);
+        QVERIFY2(ended, stat.constData());
     }
 
     void spacePausesAndResumes() {
