@@ -15,14 +15,6 @@
 
 namespace {
 
-bool listHolds(const QList<PLAY_LIST_INFO>& list, const QString& path) {
-    for (const PLAY_LIST_INFO& entry : list) {
-        if (entry.path == path)
-            return true;
-    }
-    return false;
-}
-
 int indexOfPath(const QList<PLAY_LIST_INFO>& list, const QString& path) {
     for (int i = 0; i < list.size(); ++i) {
         if (list[i].path == path)
@@ -42,6 +34,57 @@ void openEntry(DRUI& window, const PLAY_LIST_INFO& entry) {
         window.loadDiscFolder(entry.path);
     else
         window.addFiles({entry.path});
+}
+
+// First chapter starting after the playing second; -1 when there is none (no wrap-around).
+qint64 nextChapterSecond(const QList<qint32>& chaptersMs, qint64 current) {
+    for (qint32 startMs : chaptersMs) {
+        if (startMs / 1000 > current)
+            return startMs / 1000;
+    }
+    return -1;
+}
+
+// Start of the chapter before the one holding the playing second; -1 when there is
+// none, or when it is where playback already stands.
+qint64 previousChapterSecond(const QList<qint32>& chaptersMs, qint64 current) {
+    int before = 0; // chapters at the head of the list starting before the playing second
+    while (before < chaptersMs.size() && chaptersMs[before] / 1000 < current)
+        ++before;
+    if (before <= 1)
+        return -1;
+    const qint64 target = chaptersMs[before - 2] / 1000;
+    return target == current ? -1 : target;
+}
+
+// Previous (-1) or next (+1): a chapter of the playing disc title, or the
+// neighbouring play list entry for files and DVDs.
+void stepPlayback(DRUI& window, int direction) {
+    window.resumePlayback();
+    if (!window.engineProcess)
+        return;
+    if (window.sourceKind == 2) {
+        const auto chapters = window.chapterTable.constFind(window.sourceKey);
+        if (chapters == window.chapterTable.constEnd())
+            return;
+        const qint64 current = currentSecond(window.positionText);
+        const qint64 target =
+            direction > 0 ? nextChapterSecond(*chapters, current) : previousChapterSecond(*chapters, current);
+        if (target < 0)
+            return;
+        window.writeEngine(engine_commands::seek(target));
+        window.playClock = target * 1000;
+        return;
+    }
+    if (window.playList.size() < 2)
+        return;
+    const int at = indexOfPath(window.playList, window.currentSource);
+    const int neighbour = at + direction;
+    if (at < 0 || neighbour < 0 || neighbour >= window.playList.size())
+        return;
+    window.StopBtn();
+    const PLAY_LIST_INFO entry = window.playList[neighbour];
+    openEntry(window, entry);
 }
 
 } // namespace
@@ -122,7 +165,7 @@ void DRUI::addFiles(const QStringList& paths) {
 }
 
 void DRUI::addDvdFolder(const QString& folder) {
-    const bool already = listHolds(playList, folder);
+    const bool already = indexOfPath(playList, folder) >= 0;
     PLAY_LIST_INFO entry;
     entry.kind = 1;
     entry.path = folder;
@@ -140,7 +183,7 @@ void DRUI::addBluRayTitle() {
     if (sourceKey.isEmpty())
         return;
     const QString disc = discFolderTable.value(sourceKey, sourceKey);
-    const bool already = listHolds(playList, disc);
+    const bool already = indexOfPath(playList, disc) >= 0;
     qint64 total = 0;
     const auto clips = clipTable.constFind(sourceKey);
     if (clips != clipTable.constEnd()) {
@@ -174,63 +217,11 @@ void DRUI::PlayListItemDoubleClick(int row, int column) {
 }
 
 void DRUI::PlayNext() {
-    resumePlayback();
-    if (!engineProcess)
-        return;
-    if (sourceKind == 2) {
-        const auto chapters = chapterTable.constFind(sourceKey);
-        if (chapters == chapterTable.constEnd())
-            return;
-        const qint64 cur = currentSecond(positionText);
-        for (qint32 startMs : *chapters) {
-            const qint64 target = startMs / 1000;
-            if (target > cur) {
-                writeEngine(engine_commands::seek(target));
-                playClock = target * 1000;
-                return;
-            }
-        }
-        return;
-    }
-    if (playList.size() < 2)
-        return;
-    const int at = indexOfPath(playList, currentSource);
-    if (at < 0 || at == playList.size() - 1)
-        return;
-    StopBtn();
-    const PLAY_LIST_INFO next = playList[at + 1];
-    openEntry(*this, next);
+    stepPlayback(*this, +1);
 }
 
 void DRUI::PlayPre() {
-    resumePlayback();
-    if (!engineProcess)
-        return;
-    if (sourceKind == 2) {
-        const auto chapters = chapterTable.constFind(sourceKey);
-        if (chapters == chapterTable.constEnd())
-            return;
-        const qint64 cur = currentSecond(positionText);
-        int before = 0; // chapters at the head of the list starting before cur
-        while (before < chapters->size() && (*chapters)[before] / 1000 < cur)
-            ++before;
-        if (before <= 1)
-            return;
-        const qint64 target = (*chapters)[before - 2] / 1000;
-        if (target == cur)
-            return;
-        writeEngine(engine_commands::seek(target));
-        playClock = target * 1000;
-        return;
-    }
-    if (playList.size() < 2)
-        return;
-    const int at = indexOfPath(playList, currentSource);
-    if (at <= 0)
-        return;
-    StopBtn();
-    const PLAY_LIST_INFO previous = playList[at - 1];
-    openEntry(*this, previous);
+    stepPlayback(*this, -1);
 }
 
 void DRUI::markPlayingRow() {
