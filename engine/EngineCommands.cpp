@@ -8,9 +8,9 @@ QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, c
               << QStringLiteral("threads=4");
     arguments << QStringLiteral("-vf") << QStringLiteral("screenshot=") + screenshotFolder;
     arguments << QStringLiteral("-af") << QStringLiteral("channels=6,volume=5.1:1");
-    if (source.kind == 1) {
+    if (source.kind == SourceKind::Dvd) {
         arguments << QStringLiteral("dvd://1") << QStringLiteral("-dvd-device");
-    } else if (source.kind == 2) {
+    } else if (source.kind == SourceKind::BluRay) {
         if (!source.titleChosen)
             arguments << QStringLiteral("br://0") << QStringLiteral("-bluray-device");
         else if (source.hasTitle)

@@ -6,12 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "util/SourceKind.h"
+
 // How long a quit may take before the engine is killed (window close, rebuild).
 inline constexpr int kEngineQuitGraceMs = 1500;
 
 struct EngineSource {
     QString path;             // file, DVD folder or disc folder
-    int kind = 0;             // 0 file, 1 DVD, 2 Blu-ray
+    SourceKind kind = SourceKind::File;
     bool titleChosen = false; // a Blu-ray title was picked
     bool hasTitle = false;    // ... and its number is known
     int title = 0;
@@ -47,6 +49,10 @@ inline QByteArray seek(qint64 seconds) {
 inline QByteArray volume(int value) {
     return "volume " + QByteArray::number(value) + " 2\n";
 }
+// The mute button's absolute volume (0 or 50).
+inline QByteArray volumeAbsolute(int value) {
+    return "volume " + QByteArray::number(value) + " 100\n";
+}
 inline QByteArray volumeKeepPause(int value) {
     return "pausing_keep volume " + QByteArray::number(value) + " 100\n";
 }
@@ -61,5 +67,9 @@ inline QByteArray subtitle(int track) {
 }
 inline QByteArray subtitleKeepPause(int track) {
     return "pausing_keep sub_demux " + QByteArray::number(track) + '\n';
+}
+// Sound balance: -1 left only, 0 both, 1 right only.
+inline QByteArray balanceKeepPause(int side) {
+    return "pausing_keep balance " + QByteArray::number(side) + " 1\n";
 }
 } // namespace engine_commands

@@ -1,6 +1,15 @@
 #include "engine/Snapshots.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+#include <QSaveFile>
+
+#include "config/DataFolder.h"
+#include "engine/EngineLine.h"
+#include "util/TimeFormat.h"
 
 QString snapshotBaseName(const QDateTime& when, const QString& extension) {
     const QDate date = when.date();
@@ -34,4 +43,31 @@ QString firstFreeFileName(const QString& path) {
         if (!QFileInfo::exists(candidate))
             return candidate;
     }
+}
+
+QString saveEngineSnapshot(const QByteArray& engineLine, const QString& dataFolder, const QString& format) {
+    QByteArray name;
+    if (!engineScreenshotName(engineLine, &name))
+        return QString();
+    const QString engineFile = localToWide(name);
+    if (!QFileInfo::exists(engineFile))
+        return QString();
+
+    const QString folder = snapshotFolder(dataFolder.isEmpty() ? dataFolderPath() : dataFolder);
+    const QString wanted = folder + snapshotBaseName(QDateTime::currentDateTime(), format);
+    QDir().mkpath(QFileInfo(wanted).absolutePath());
+    const QString target = firstFreeFileName(wanted);
+
+    QImageReader reader(engineFile);
+    reader.setDecideFormatFromContent(true);
+    const QImage image = reader.read();
+    if (image.isNull())
+        return QString(); // the engine's file stays: nothing was saved from it
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return QString();
+    if (!image.save(&file, snapshotImageFormat(format)) || !file.commit())
+        return QString();
+    QFile::remove(engineFile);
+    return target;
 }

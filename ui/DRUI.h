@@ -1,19 +1,19 @@
 #pragma once
 
-// The player's main window. One class; its member definitions live with their
-// concern: ui/ (construction, menus, window events), engine/ (playback,
-// output parsing, tracks and snapshots) and media/ (opening sources, disc
-// menus, play list).
+// The player's main window. It owns the playback controller, the play list
+// and the disc model, turns widget events into their calls and shows what
+// they report. Its members are defined by concern in ui/: construction,
+// menus, events, playback, sources, the disc page and the play list.
 
 #include <QList>
 #include <QMainWindow>
-#include <QMap>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
-#include "media/MplsTypes.h"
+#include "engine/PlaybackController.h"
+#include "media/DiscModel.h"
 #include "media/PlayListInfo.h"
+#include "media/PlayListModel.h"
 
 class QAction;
 class QBoxLayout;
@@ -21,19 +21,16 @@ class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QEvent;
-class QHBoxLayout;
 class QKeyEvent;
 class QLabel;
 class QMenu;
 class QMouseEvent;
 class QPaintEvent;
-class QProcess;
 class QPushButton;
 class QResizeEvent;
 class QSlider;
 class QStackedLayout;
 class QTableWidget;
-class QTimer;
 class QVBoxLayout;
 class QWidget;
 
@@ -48,7 +45,6 @@ public:
     void setupWindow();
 
     // ---- operations without a slot of their own ----
-    // Playback (engine/)
     void pausePlayback();
     void resumePlayback();
     void seekForward();
@@ -56,9 +52,7 @@ public:
     void seekToChapter(qint64 startMs);
     void writeEngine(const QByteArray& command); // dropped when there is no engine
     void endEngine();                            // quit, then kill after a short grace
-    void saveSnapshot(const QByteArray& engineLine);
     void refreshRecentFilesMenu();
-    // Sources (media/)
     void loadDiscFolder(const QString& folder);
     void buildDiscMenus(const QString& folder);
     void addFiles(const QStringList& paths);
@@ -70,8 +64,22 @@ public:
 
     // Where the side programs are; tests point these at fakes.
     QString enginePath() const;
-    void setEnginePath(const QString& path) { engineProgramOverride = path; }
+    void setEnginePath(const QString& path);
     QString probePath() const;
+    void setProbeTimeout(int milliseconds) { probeTimeoutMs = milliseconds; }
+
+    // What the window shows and drives, for tests and tools: the playback
+    // controller, the play list, the disc model, and any widget, menu or
+    // pop-up by its object name.
+    PlaybackController& playback() { return *controller; }
+    const PlayListModel& playListModel() const { return playList; }
+    DiscModel& discModel() { return disc; }
+    QObject* part(const QString& objectName) const;
+    template <typename T> T* part(const QString& objectName) const {
+        return qobject_cast<T*>(part(objectName));
+    }
+    bool isFullScreenMode() const { return isFullScreen; }
+    QStringList recentEntries() const { return recentFiles; }
 
 public slots:
     void BDMenuOperate(QAction* action);
@@ -100,7 +108,6 @@ public slots:
     void StopBtn();
     void FullScreenBtn();
     void VolumeBtn();
-    void MPlayerDataRecieve();
     void SliderSeek(int value);
     void SliderPress();
     void SliderRelease();
@@ -124,11 +131,13 @@ protected:
     virtual void showRefusal(const QString& message);
     virtual int runPreferences(); // returns the dialog's result flag (0 confirmed)
 
+private:
     // ---- construction (ui/MainWindow.cpp) ----
     void createWidgets();
     void createPlayListTable();
     QPushButton* createBarButton(const QString& picture, const char* slot);
-    void prepareDataFolder(); // the data-folder build step
+    void prepareDataFolder();
+    void connectController();
 
     // ---- menus (ui/Menus.cpp) ----
     void createMenuButton(int index, int x, QWidget* strip);
@@ -138,22 +147,31 @@ protected:
     void createAudioMenu(QPushButton* button);
     void createToolsMenu(QPushButton* button);
     void createHelpMenu(QPushButton* button);
+    // Enables the menu entries the page and the playback state allow.
+    void updateMenuStates();
 
-    // ---- engine helpers (engine/) ----
-    void startEngine();
+    // ---- showing what the controller reports (ui/PlaybackView.cpp) ----
+    void showPage(Page page);
     void setVolumeIcon(bool muted);
-    void connectEngineOutput(bool connect);
-    void handleEngineLine(const QByteArray& line);
-    void handleEndOfPlayback();
-    void handleVideoStart();
-    void engineFinished();
-    void scheduleEngineOutput();
-    bool engineOutputConnected = false; // readyReadStandardOutput is wired to the parser
-    bool engineOutputScheduled = false; // a deferred parser run is pending
-    bool skippingLongLine = false;      // dropping the rest of an overlong engine line
+    void rebuildAudioTracks(int streams);
+    void rebuildSubtitleTracks(int streams);
+    void prepareStart(const QString& source, SourceKind kind);
+    void leaveFullScreen();
+    void stepPlayback(int direction);
+    void openEntry(const PLAY_LIST_INFO& entry);
+    TitleChoice titleChoice(const QString& key) const;
 
-public:
-    // ---- widgets (ui/) ----
+    // ---- owned objects ----
+    PlaybackController* controller = nullptr;
+    PlayListModel playList;
+    DiscModel disc;
+    QString dataFolder;
+    QStringList recentFiles;
+    int snapshotFormatIndex = 0;
+    bool isFullScreen = false;
+    int probeTimeoutMs = 20000; // a probe running longer is killed: no duration
+
+    // ---- widgets (rebuilt by setupWindow) ----
     QWidget* centralWidget = nullptr;
     QVBoxLayout* centralLayout = nullptr;
     QStackedLayout* rootStack = nullptr;
@@ -186,12 +204,6 @@ public:
     QAction* discSubtitleAction = nullptr;
     QAction* discTitlesAction = nullptr;
     QTableWidget* playListTable = nullptr;
-    QTimer* refreshTimer = nullptr;
-    bool isFullScreen = false;
-    QString dataFolder;
-    int snapshotFormatIndex = 0;
-
-    // ---- menus (ui/Menus.cpp) ----
     QList<QPushButton*> menuButtons;
     QMenu* fileMenu = nullptr;
     QAction* playPauseAction = nullptr;
@@ -211,47 +223,7 @@ public:
     QMenu* helpMenu = nullptr;
     QMenu* languageMenu = nullptr;
     QList<QMenu*> topMenus; // parentless pop-ups of the current build, freed on rebuild
-
-    // ---- playback state (engine/) ----
-    QProcess* engineProcess = nullptr;
-    QString currentSource;
-    QString playingSource;
-    QString sourceKey;
-    qint32 sourceKind = 2;
-    bool titleChosen = false;
-    QMap<QString, qint32> titleTable;
-    QMap<QString, qint32> audioChoiceTable;
-    QMap<QString, qint32> subtitleChoiceTable;
-    qint32 audioTrackIndex = -1;
-    qint32 subtitleTrackIndex = -1;
-    qint32 startPosition = 0;
-    qint64 mediaLength = 0;
-    bool isPlaying = false;
-    bool isStopped = false;
-    bool isMuted = false;
-    qint64 playClock = 0;
-    QString positionText;
-    qint32 sliderTicks = 0;
-    qint32 seekTarget = 0;
-    QStringList recentFiles;
-    qint32 audioStreamCount = 0;
-    qint32 subtitleStreamCount = 0;
-    QString snapshotFormat = QStringLiteral("JPG");
-
-    // ---- disc tables (media/) ----
-    QMap<QString, QList<ClipInfo>> clipTable;
-    QMap<QString, QList<StreamInfo>> subtitleStreamTable;
-    QMap<QString, QList<StreamInfo>> audioStreamTable;
-    QMap<QString, QList<qint32>> chapterTable;
-    QMap<QString, QString> discFolderTable;
     QAction* activeSubtitleAction = nullptr;
     QAction* activeAudioAction = nullptr;
     QList<QMenu*> discPopups; // popups of the current disc, replaced on every load
-
-    // ---- play list (media/) ----
-    QList<PLAY_LIST_INFO> playList;
-    int probeTimeoutMs = 20000; // a probe running longer is killed: no duration
-
-private:
-    QString engineProgramOverride;
 };

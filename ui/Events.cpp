@@ -20,6 +20,8 @@
 #include <QTableWidget>
 #include <QUrl>
 
+#include "util/SourceKind.h"
+
 namespace {
 
 void enableAll(QMenu* menu) {
@@ -38,54 +40,55 @@ void makeActive(QAction* discEntry, QAction* active) {
         list->setActiveAction(active);
 }
 
+} // namespace
+
 // Brings menus and the now-playing label in line with the page the video
-// area shows. Cheap and idempotent: it runs on every repaint.
-void alignWithPage(DRUI& window) {
-    if (!window.pageStack)
+// area shows. Cheap and idempotent: it runs on every page or playback state
+// change, and on every repaint.
+void DRUI::updateMenuStates() {
+    if (!pageStack)
         return;
-    const int page = window.pageStack->currentIndex();
-    if (page == 1 && window.sourceKind == 2) {
-        if (window.discMenu && !window.discMenu->isVisible())
-            window.discMenu->show();
-        makeActive(window.discSubtitleAction, window.activeSubtitleAction);
-        makeActive(window.discAudioAction, window.activeAudioAction);
-    } else if (page == 2) {
-        if (window.controlsMenu) {
-            for (QAction* action : window.controlsMenu->actions()) {
+    const Page page = Page(pageStack->currentIndex());
+    const bool disc = controller->sourceKind() == SourceKind::BluRay;
+    if (page == Page::Disc && disc) {
+        if (discMenu && !discMenu->isVisible())
+            discMenu->show();
+        makeActive(discSubtitleAction, activeSubtitleAction);
+        makeActive(discAudioAction, activeAudioAction);
+    } else if (page == Page::Video) {
+        if (controlsMenu) {
+            for (QAction* action : controlsMenu->actions()) {
                 const bool navigation = action->data().toString() == QLatin1String("Navigation");
-                action->setEnabled(!navigation || window.sourceKind == 2);
+                action->setEnabled(!navigation || disc);
             }
         }
-        enableAll(window.videoMenu);
-        enableAll(window.audioMenu);
-        enableAll(window.toolsMenu);
-        if (window.snapshotAction)
-            window.snapshotAction->setEnabled(true);
-        if (window.nowPlayingLabel) {
-            const QString name = window.sourceKind == 2
-                                     ? (window.discNameLabel ? window.discNameLabel->text() : QString())
-                                     : QFileInfo(window.currentSource).fileName();
+        enableAll(videoMenu);
+        enableAll(audioMenu);
+        enableAll(toolsMenu);
+        if (snapshotAction)
+            snapshotAction->setEnabled(true);
+        if (nowPlayingLabel) {
+            const QString name = disc ? (discNameLabel ? discNameLabel->text() : QString())
+                                      : QFileInfo(controller->currentSource()).fileName();
             const QString text = QStringLiteral("    ") + name;
-            if (window.nowPlayingLabel->text() != text)
-                window.nowPlayingLabel->setText(text);
+            if (nowPlayingLabel->text() != text)
+                nowPlayingLabel->setText(text);
         }
     }
 }
 
 // Back from full screen: strip and control panel return, the play list stays hidden.
-void leaveFullScreen(DRUI& window) {
-    if (window.menuStrip)
-        window.menuStrip->show();
-    if (window.controlPanel)
-        window.controlPanel->show();
-    window.showNormal();
-    window.isFullScreen = false;
+void DRUI::leaveFullScreen() {
+    if (menuStrip)
+        menuStrip->show();
+    if (controlPanel)
+        controlPanel->show();
+    showNormal();
+    isFullScreen = false;
 }
 
-} // namespace
-
 void DRUI::FullScreenBtn() {
-    if (!engineProcess || isStopped)
+    if (controller->isStopped())
         return;
     if (!isFullScreen) {
         if (menuStrip)
@@ -97,7 +100,7 @@ void DRUI::FullScreenBtn() {
         showFullScreen();
         isFullScreen = true;
     } else {
-        leaveFullScreen(*this);
+        leaveFullScreen();
     }
 }
 
@@ -105,7 +108,7 @@ void DRUI::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         // Not tied to the engine: playback may have ended while full screen.
         if (isFullScreen)
-            leaveFullScreen(*this);
+            leaveFullScreen();
         event->accept();
         return;
     }
@@ -117,10 +120,10 @@ bool DRUI::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::MouseButtonDblClick)
             FullScreenBtn();
         else if (event->type() == QEvent::Show)
-            alignWithPage(*this); // the video page just came up
-    } else if (event->type() == QEvent::MouseButtonPress && engineProcess && !isStopped) {
+            updateMenuStates(); // the video page just came up
+    } else if (event->type() == QEvent::MouseButtonPress && !controller->isStopped()) {
         if (watched && watched == progressSlider) {
-            sliderTicks = 0;
+            controller->sliderPressed();
             SliderMouseLButtonPress(watched, event);
         } else if (watched && watched == volumeSlider) {
             SliderMouseLButtonPress(watched, event);
@@ -141,21 +144,19 @@ void DRUI::resizeEvent(QResizeEvent* event) {
 }
 
 void DRUI::paintEvent(QPaintEvent*) {
-    alignWithPage(*this);
+    updateMenuStates();
 }
 
 void DRUI::closeEvent(QCloseEvent*) {
     // No engine may keep playing once the window is gone, however it closes.
-    if (engineProcess)
-        endEngine();
+    endEngine();
     QCoreApplication::quit();
 }
 
 void DRUI::btnCloseSlot() {
     // Stops the timer, sends quit, marks the engine stopped and kills it if it
     // has not exited within a short grace; then the object is gone.
-    if (engineProcess)
-        endEngine();
+    endEngine();
     close();
 }
 

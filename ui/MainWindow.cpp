@@ -124,25 +124,23 @@ DRUI::DRUI(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags) 
     setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/image/logo.ico")));
 
-    refreshTimer = new QTimer(this);
-    connect(refreshTimer, SIGNAL(timeout()), this, SLOT(DoRefreshGui()));
+    controller = new PlaybackController(this);
+    setEnginePath(QString());
+    controller->setWindowIdProvider([this] { return videoSurface ? quint64(videoSurface->winId()) : 0; });
+    connectController();
 }
 
 DRUI::~DRUI() {
-    refreshTimer->stop();
-    delete refreshTimer;
-    refreshTimer = nullptr;
     // Whatever ends the program, no engine may keep playing without a window.
-    if (engineProcess)
-        endEngine();
+    endEngine();
+    controller->disconnect(this);
     qDeleteAll(topMenus);
     topMenus.clear();
 }
 
 void DRUI::setupWindow() {
     // The engine draws into videoSurface, which is about to be destroyed.
-    if (engineProcess)
-        endEngine();
+    endEngine();
 
     delete pageStack;
     delete rootStack;
@@ -165,10 +163,30 @@ void DRUI::setupWindow() {
 
     prepareDataFolder();
     playList.clear();
+    // The new track menus are empty.
+    controller->setTrackMenuSizes(0, 0);
     raise();
 }
 
-void DRUI::prepareDataFolder() { dataFolder = ::prepareDataFolder(QCoreApplication::applicationDirPath()); }
+void DRUI::prepareDataFolder() {
+    dataFolder = ::prepareDataFolder(QCoreApplication::applicationDirPath());
+    controller->setDataFolder(dataFolder);
+}
+
+QObject* DRUI::part(const QString& objectName) const {
+    if (QObject* found = findChild<QObject*>(objectName))
+        return found;
+    // Menus without a parent widget are not in the tree.
+    for (const QList<QMenu*>* menus : {&topMenus, &discPopups}) {
+        for (QMenu* menu : *menus) {
+            if (menu->objectName() == objectName)
+                return menu;
+            if (QObject* found = menu->findChild<QObject*>(objectName))
+                return found;
+        }
+    }
+    return nullptr;
+}
 
 QPushButton* DRUI::createBarButton(const QString& picture, const char* slot) {
     auto* button = new QPushButton(this);

@@ -24,6 +24,7 @@
 #include "config/RecentFiles.h"
 #include "dialogs/CProcessUI.h"
 #include "ui/Styles.h"
+#include "util/SourceKind.h"
 #include "util/WebPages.h"
 
 namespace {
@@ -299,31 +300,27 @@ void DRUI::BDFileMenu(QAction* action) {
 void DRUI::BDControlsMenu(QAction* action) {
     if (!action)
         return;
-    titleChosen = false;
+    controller->setTitleChosen(false);
     if (isDiscListEntry(action, discChapterAction, chapterMenu)) {
         seekToChapter(action->data().toLongLong());
         return;
     }
     if (action->data().metaType() == QMetaType::fromType<PLAY_LIST_INFO>() &&
         isDiscListEntry(action, discTitlesAction, titleMenu)) {
-        sourceKind = 2;
-        sourceKey = action->data().value<PLAY_LIST_INFO>().path;
-        if (engineProcess) {
-            refreshTimer->stop();
-            writeEngine("q\n");
-            isStopped = true;
-        }
-        titleChosen = true;
+        controller->setSourceKind(SourceKind::BluRay);
+        controller->setSourceKey(action->data().value<PLAY_LIST_INFO>().path);
+        controller->quitEngine();
+        controller->setTitleChosen(true);
         addBluRayTitle();
         return;
     }
 
     const QString data = action->data().toString();
     if (data == QLatin1String("Play")) {
-        if (sourceKind == 2)
+        if (controller->sourceKind() == SourceKind::BluRay)
             addBluRayTitle();
-        else if (!currentSource.isEmpty())
-            addFiles(QStringList{currentSource});
+        else if (!controller->currentSource().isEmpty())
+            addFiles(QStringList{controller->currentSource()});
         else
             btnOpenFile();
     } else if (data == QLatin1String("Pause")) {
@@ -363,8 +360,7 @@ void DRUI::BDToolMenu(QAction* action) {
     } else if (data == QLatin1String("Preferences")) {
         runPreferences();
     } else if (data == QLatin1String("Snapshot")) {
-        if (engineProcess)
-            writeEngine("screenshot 0\n");
+        Snapshot();
     }
 }
 
@@ -383,8 +379,7 @@ void DRUI::BDHelpMenu(QAction* action) {
         WebPages::instance().refresh();
         StopBtn();
         // The engine draws into the video surface that the rebuild replaces.
-        if (engineProcess)
-            endEngine();
+        endEngine();
         // The menu that emitted this signal belongs to the old build; the
         // rebuild only schedules its deletion.
         setupWindow();
@@ -398,7 +393,7 @@ int DRUI::runPreferences() {
     dialog.exec();
     if (dialog.resultFlag() == 0) {
         snapshotFormatIndex = dialog.formatIndex();
-        snapshotFormat = dialog.formatText();
+        controller->setSnapshotFormat(dialog.formatText());
     }
     return dialog.resultFlag();
 }
@@ -417,4 +412,13 @@ void DRUI::btnSupportSlot() {
 
 void DRUI::btnAboutSlot() {
     btnOpenUrl(WebPages::instance().support());
+}
+
+void DRUI::refreshRecentFilesMenu() {
+    if (!recentFilesMenu)
+        return;
+    recentFilesMenu->clear();
+    for (const QString& entry : std::as_const(recentFiles))
+        recentFilesMenu->addAction(entry)->setData(entry);
+    recentFilesMenu->addAction(caption("MainWnd/ClearMenu"))->setData(QStringLiteral("Clear Menu"));
 }

@@ -9,6 +9,7 @@
 #include <QStackedLayout>
 
 #include "media/DiscScan.h"
+#include "util/SourceKind.h"
 #include "ui/DRUI.h"
 #include "util/TimeFormat.h"
 
@@ -60,35 +61,20 @@ QMenu* ownMenu(QAction* entry) {
 } // namespace
 
 void DRUI::buildDiscMenus(const QString& folder) {
-    const DiscInfo disc = scanDisc(folder);
+    const DiscInfo scanned = scanDisc(folder);
 
     if (discNameLabel)
-        discNameLabel->setText(QString::fromLocal8Bit(disc.name));
+        discNameLabel->setText(QString::fromLocal8Bit(scanned.name));
     if (discPictureLabel)
-        discPictureLabel->setPixmap(disc.thumbnailPath.isEmpty() ? QPixmap() : QPixmap(disc.thumbnailPath));
+        discPictureLabel->setPixmap(scanned.thumbnailPath.isEmpty() ? QPixmap() : QPixmap(scanned.thumbnailPath));
 
-    titleTable.clear();
-    clipTable.clear();
-    subtitleStreamTable.clear();
-    audioStreamTable.clear();
-    chapterTable.clear();
-    for (const DiscTitle& title : disc.titles) {
-        const QString& p = title.playlist;
-        titleTable[p] = title.number;
-        clipTable[p] = title.clips;
-        subtitleStreamTable[p] = title.subtitles;
-        audioStreamTable[p] = title.audio;
-        chapterTable[p] = title.chapters;
-        audioChoiceTable[p] = title.audio.isEmpty() ? 0 : 1;
-        subtitleChoiceTable[p] = 0;
-        discFolderTable[p] = folder;
-    }
-
-    if (disc.titles.isEmpty()) {
-        sourceKey.clear();
+    disc.load(scanned);
+    if (scanned.titles.isEmpty()) {
+        controller->setSourceKey(QString());
         return;
     }
-    sourceKey = disc.sourceKey();
+    const QString sourceKey = scanned.sourceKey();
+    controller->setSourceKey(sourceKey);
 
     // The previous disc's popups go; their entries must not stay active.
     for (QMenu* old : std::as_const(discPopups))
@@ -102,7 +88,7 @@ void DRUI::buildDiscMenus(const QString& folder) {
     }
 
     QMenu* subtitles = makePopup(this);
-    const QList<StreamInfo> subtitleStreams = subtitleStreamTable.value(sourceKey);
+    const QList<StreamInfo> subtitleStreams = disc.subtitleStreams(sourceKey);
     if (!subtitleStreams.isEmpty()) {
         QAction* mirrored = nullptr;
         QAction* disable = addTwice(subtitles, subtitleTrackMenu, QStringLiteral("Disable"), 0, &mirrored);
@@ -114,7 +100,7 @@ void DRUI::buildDiscMenus(const QString& folder) {
     }
 
     QMenu* audio = makePopup(this);
-    const QList<StreamInfo> audioStreams = audioStreamTable.value(sourceKey);
+    const QList<StreamInfo> audioStreams = disc.audioStreams(sourceKey);
     if (!audioStreams.isEmpty()) {
         addTwice(audio, audioTrackMenu, QStringLiteral("Disable"), 0);
         QAction* first = nullptr;
@@ -133,8 +119,8 @@ void DRUI::buildDiscMenus(const QString& folder) {
     }
 
     QMenu* chapters = makePopup(this);
-    if (chapterTable.contains(sourceKey)) {
-        const QList<qint32> starts = chapterTable.value(sourceKey);
+    if (disc.hasChapters(sourceKey)) {
+        const QList<qint32> starts = disc.chapters(sourceKey);
         for (qsizetype n = 0; n < starts.size(); ++n) {
             const QString text = QString::number(n + 1) + QStringLiteral(". ") +
                                  QString::fromLatin1(formatTime(starts[n] / 1000));
@@ -143,11 +129,11 @@ void DRUI::buildDiscMenus(const QString& folder) {
     }
 
     QMenu* titles = makePopup(this);
-    for (qsizetype n = 0; n < disc.titles.size(); ++n) {
+    for (qsizetype n = 0; n < scanned.titles.size(); ++n) {
         PLAY_LIST_INFO info;
-        info.kind = 2;
-        info.path = disc.titles[n].playlist;
-        info.duration = disc.titles[n].duration;
+        info.kind = toInt(SourceKind::BluRay);
+        info.path = scanned.titles[n].playlist;
+        info.duration = scanned.titles[n].duration;
         addTwice(titles, titleMenu, QString::number(n + 1) + QStringLiteral(". ") + info.duration,
                  QVariant::fromValue(info));
     }
@@ -162,12 +148,13 @@ void DRUI::buildDiscMenus(const QString& folder) {
             entry->setMenu(popup);
     }
 
-    if (pageStack)
-        pageStack->setCurrentIndex(1);
+    controller->setTrackMenuSizes(audioStreams.isEmpty() ? 0 : int(audioStreams.size()) + 1,
+                                  subtitleStreams.isEmpty() ? 0 : int(subtitleStreams.size()) + 1);
+    controller->showPage(Page::Disc);
 }
 
 void DRUI::BDMenuOperate(QAction* action) {
-    titleChosen = false;
+    controller->setTitleChosen(false);
     if (!action)
         return;
     QMenu* owner = qobject_cast<QMenu*>(action->parent());
@@ -175,21 +162,21 @@ void DRUI::BDMenuOperate(QAction* action) {
     if (owner && owner == ownMenu(discSubtitleAction)) {
         owner->setActiveAction(action);
         activeSubtitleAction = action;
-        subtitleChoiceTable[sourceKey] = action->data().toInt();
+        disc.setSubtitleChoice(controller->sourceKey(), action->data().toInt());
         return;
     }
     if (owner && owner == ownMenu(discAudioAction)) {
         owner->setActiveAction(action);
         activeAudioAction = action;
-        audioChoiceTable[sourceKey] = action->data().toInt();
+        disc.setAudioChoice(controller->sourceKey(), action->data().toInt());
         return;
     }
-    startPosition = 0;
+    controller->setStartPosition(0);
     if (owner && owner == ownMenu(discChapterAction)) {
-        startPosition = action->data().toInt() / 1000;
+        controller->setStartPosition(action->data().toInt() / 1000);
     } else if (owner && owner == ownMenu(discTitlesAction)) {
-        sourceKey = action->data().value<PLAY_LIST_INFO>().path;
-        titleChosen = true;
+        controller->setSourceKey(action->data().value<PLAY_LIST_INFO>().path);
+        controller->setTitleChosen(true);
     }
     addBluRayTitle();
 }

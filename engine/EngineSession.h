@@ -1,0 +1,62 @@
+#pragma once
+
+// The engine process and its protocol: starts it with an argument list,
+// writes commands, cuts its output into lines, classifies them and reports
+// what they mean. Ending the engine (quit, grace, kill) happens here only.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QProcess;
+
+class EngineSession : public QObject {
+    Q_OBJECT
+
+public:
+    explicit EngineSession(QObject* parent = nullptr);
+    ~EngineSession() override; // ends a running engine
+
+    // Starts a new engine; one still held is killed first and never reports
+    // again. An empty working directory keeps the player's own.
+    void start(const QString& program, const QStringList& arguments, const QString& workingDirectory);
+    // An engine was started and not ended on purpose (it may have exited).
+    bool hasEngine() const { return process != nullptr; }
+    bool isRunning() const;
+    // Dropped without a running engine; while it starts, the process keeps them.
+    void send(const QByteArray& command);
+    // Output read while paused waits until it is resumed.
+    void setOutputPaused(bool paused);
+    bool isOutputPaused() const { return outputPaused; }
+    // Asks the engine to quit and kills it when it has not exited within the
+    // grace; afterwards there is no engine and nothing more is reported.
+    void end();
+    // Kills the engine at once (it is being replaced).
+    void discard();
+
+    // Reads and handles buffered output now (tests and the end of an engine).
+    void readOutput();
+
+signals:
+    void lengthAnswered(qint64 seconds);
+    void positionAnswered();
+    void playingStarted();
+    void audioStreamSeen();
+    void subtitleStreamSeen();
+    void videoStarted();
+    void screenshotReported(const QByteArray& line);
+    // The engine said playback ended, or it exited or failed to start.
+    void ended();
+
+private:
+    void scheduleRead();
+    void handleLine(const QByteArray& line);
+    void processEnded(QProcess* which);
+    QProcess* release();
+
+    QProcess* process = nullptr;
+    bool outputPaused = false;
+    bool readScheduled = false;
+    bool skippingLongLine = false; // dropping the rest of an overlong line
+};

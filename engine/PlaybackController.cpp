@@ -1,0 +1,375 @@
+#include "engine/PlaybackController.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+#include "config/DataFolder.h"
+#include "engine/EngineSession.h"
+#include "engine/Snapshots.h"
+#include "util/TimeFormat.h"
+
+namespace {
+
+constexpr int kRefreshIntervalMs = 500;
+constexpr int kClockStepMs = 507; // what one tick advances the player's own clock
+// Stream lines past this many per source are not counted: no real source
+// comes near it, and a flood of them must not build menus without end.
+constexpr int kMaxStreams = 100;
+
+QString elapsedText(qint64 seconds) {
+    return QString::fromLatin1(formatTime(seconds));
+}
+
+} // namespace
+
+PlaybackController::PlaybackController(QObject* parent) : QObject(parent) {
+    engine = new EngineSession(this);
+    refreshTimer = new QTimer(this);
+    connect(refreshTimer, &QTimer::timeout, this, &PlaybackController::tick);
+    connect(engine, &EngineSession::lengthAnswered, this, &PlaybackController::handleLength);
+    connect(engine, &EngineSession::positionAnswered, this, &PlaybackController::handlePosition);
+    connect(engine, &EngineSession::playingStarted, this, [this] {
+        audioCount = 0;
+        subtitleCount = 0;
+    });
+    connect(engine, &EngineSession::audioStreamSeen, this, [this] {
+        // Audio streams announced after the first subtitle are not counted.
+        if (subtitleCount == 0 && audioCount < kMaxStreams)
+            ++audioCount;
+    });
+    connect(engine, &EngineSession::subtitleStreamSeen, this, [this] {
+        if (subtitleCount < kMaxStreams)
+            ++subtitleCount;
+    });
+    connect(engine, &EngineSession::videoStarted, this, &PlaybackController::handleVideoStart);
+    connect(engine, &EngineSession::screenshotReported, this, &PlaybackController::handleScreenshot);
+    connect(engine, &EngineSession::ended, this, &PlaybackController::handleEndOfPlayback);
+}
+
+PlaybackController::~PlaybackController() {
+    refreshTimer->stop();
+    // Whatever ends the program, no engine may keep playing without a window.
+    endEngine();
+}
+
+bool PlaybackController::hasEngine() const {
+    return engine->hasEngine();
+}
+
+void PlaybackController::setState(PlaybackState next) {
+    if (state_ == next)
+        return;
+    state_ = next;
+    emit stateChanged(next);
+}
+
+void PlaybackController::setEngineFolder(const QString& folder) {
+    if (QFileInfo(folder).isDir())
+        engineFolder_ = folder;
+}
+
+void PlaybackController::showPage(Page page) {
+    page_ = page;
+    emit pageChanged(page);
+}
+
+void PlaybackController::setSlider(int value) {
+    slider = qBound(0, value, sliderMax);
+    emit sliderValueChanged(slider);
+}
+
+void PlaybackController::send(const QByteArray& command) {
+    engine->send(command);
+}
+
+void PlaybackController::startEngine() {
+    QString folder = dataFolder.isEmpty() ? ::dataFolderPath() : dataFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    EngineSource source;
+    source.path = current;
+    source.kind = kind_;
+    source.titleChosen = titleChosen_;
+    source.hasTitle = titleChoice.hasTitle;
+    source.title = titleChoice.title;
+    const quint64 window = windowId ? windowId() : 0;
+    engine->start(engineProgram, engineArguments(window, folder, source), engineFolder_);
+}
+
+void PlaybackController::play() {
+    if (current.isEmpty() || !QFileInfo::exists(current))
+        return;
+    if (current == playing) {
+        if (isPlaying())
+            pause();
+        else
+            resume();
+        return;
+    }
+
+    playing = current;
+    engine->discard();
+
+    audioTrack = titleChoice.audioChoice >= 0 ? titleChoice.audioChoice - 1 : -2;
+    subtitleTrack = titleChoice.subtitleChoice >= 0 ? titleChoice.subtitleChoice - 1 : -2;
+
+    showPage(Page::Video);
+    emit sliderEnabledChanged(true);
+    sliderMax = int(length);
+    emit sliderRangeChanged(sliderMax);
+    setSlider(0);
+    sliderTicks = 0;
+    seekTarget = 0;
+    emit preparingStart(current, kind_);
+
+    audioCount = 0;
+    subtitleCount = 0;
+    playClock = 0;
+
+    startEngine();
+    setState(PlaybackState::Playing);
+    emit playIconChanged(true);
+    emit playPauseEntryChanged("MainWnd/Pause", QStringLiteral("Pause"));
+    engine->send(engine_commands::volume(qBound(0, volume_, 100)));
+    if (startPosition_ > 0) {
+        engine->send(engine_commands::seek(startPosition_));
+        playClock = qint64(startPosition_) * 1000;
+    }
+    refreshTimer->start(kRefreshIntervalMs);
+    emit started(current);
+}
+
+void PlaybackController::pause() {
+    // A stopped engine is quitting: pausing it would only hide its last lines.
+    if (!hasEngine() || isStopped())
+        return;
+    refreshTimer->stop();
+    engine->send(engine_commands::pause());
+    emit playIconChanged(false);
+    engine->setOutputPaused(true);
+    setState(PlaybackState::Paused);
+    emit playPauseEntryChanged("MainWnd/Resume", QStringLiteral("Resume"));
+}
+
+void PlaybackController::resume() {
+    // After a stop (or the engine's end) there is nothing to resume: restarting
+    // the clock would run it over a dead engine.
+    if (!hasEngine() || isStopped())
+        return;
+    refreshTimer->start(kRefreshIntervalMs);
+    emit playIconChanged(true);
+    setState(PlaybackState::Playing);
+    emit playPauseEntryChanged("MainWnd/Pause", QStringLiteral("Pause"));
+    // Lines that arrived while paused are read on the next turn.
+    engine->setOutputPaused(false);
+}
+
+void PlaybackController::stop() {
+    if (hasEngine()) {
+        refreshTimer->stop();
+        engine->send(engine_commands::quit());
+        emit elapsedTextChanged(QStringLiteral("00:00:00 "));
+    }
+    setState(hasEngine() ? PlaybackState::Stopped : PlaybackState::Idle);
+    playing.clear();
+    emit stopped();
+    if (page_ == Page::Video)
+        showPage(Page::Start);
+    setSlider(0);
+    emit sliderEnabledChanged(false);
+}
+
+void PlaybackController::quitEngine() {
+    if (!hasEngine())
+        return;
+    refreshTimer->stop();
+    engine->send(engine_commands::quit());
+    setState(PlaybackState::Stopped);
+}
+
+void PlaybackController::navigate() {
+    quitEngine();
+    playing.clear();
+    showPage(kind_ == SourceKind::BluRay ? Page::Disc : Page::Start);
+}
+
+void PlaybackController::endEngine() {
+    if (!hasEngine())
+        return;
+    refreshTimer->stop();
+    engine->end();
+    setState(PlaybackState::Idle);
+}
+
+void PlaybackController::tick() {
+    if (!hasEngine())
+        return;
+    playClock += kClockStepMs;
+    engine->send(engine_commands::timeLength());
+    engine->send(engine_commands::timePosition());
+}
+
+void PlaybackController::sliderPressed() {
+    sliderTicks = 0;
+}
+
+void PlaybackController::sliderMoved(int value) {
+    seekTarget = value < 0 ? 0 : value;
+    slider = qBound(0, value, sliderMax); // the handle follows the drag
+}
+
+void PlaybackController::sliderReleased() {
+    if (hasEngine() && !isStopped()) {
+        engine->send(engine_commands::seek(seekTarget));
+        setSlider(seekTarget);
+        playClock = qint64(seekTarget) * 1000;
+        positionSeconds = playClock / 1000;
+        emit elapsedTextChanged(elapsedText(seekTarget));
+        resume();
+    }
+    sliderTicks = 0;
+}
+
+void PlaybackController::clickSeek(int value) {
+    if (!hasEngine() || isStopped())
+        return;
+    sliderTicks = 0;
+    seekTarget = value < 0 ? 0 : value;
+    setSlider(value);
+    sliderReleased();
+}
+
+void PlaybackController::seekForward() {
+    resume();
+    if (!hasEngine())
+        return;
+    qint64 target = qint64(slider) + 60;
+    if (target > length)
+        target = length - 4;
+    // A short or unknown length must not turn into a seek before the start.
+    seekTarget = qint32(qMax<qint64>(0, target));
+    sliderTicks = 0;
+    sliderReleased();
+}
+
+void PlaybackController::seekBackward() {
+    resume();
+    if (!hasEngine())
+        return;
+    seekTarget = qMax(0, slider - 60);
+    sliderTicks = 0;
+    sliderReleased();
+}
+
+void PlaybackController::seekToSecond(qint64 seconds) {
+    resume();
+    if (!hasEngine())
+        return;
+    engine->send(engine_commands::seek(seconds));
+    playClock = seconds * 1000;
+}
+
+void PlaybackController::toggleMute() {
+    muted = !muted;
+    volume_ = muted ? 0 : 50;
+    emit volumeChanged(volume_, muted);
+    if (hasEngine())
+        engine->send(engine_commands::volumeAbsolute(volume_));
+}
+
+void PlaybackController::setVolume(int value) {
+    if (value < 0)
+        value = 0;
+    volume_ = value;
+    muted = value == 0;
+    emit volumeChanged(value, muted);
+    if (hasEngine())
+        engine->send(engine_commands::volumeKeepPause(value));
+}
+
+bool PlaybackController::chooseSubtitle(int entry) {
+    if (!hasEngine())
+        return false;
+    engine->send(engine_commands::subtitleKeepPause(entry - 1));
+    return true;
+}
+
+bool PlaybackController::chooseAudio(int entry) {
+    if (!hasEngine())
+        return false;
+    engine->send(engine_commands::switchAudioKeepPause(entry == 0 ? -2 : entry - 1));
+    return true;
+}
+
+bool PlaybackController::chooseChannel(AudioChannel channel) {
+    if (!hasEngine())
+        return false;
+    const int side = channel == AudioChannel::Left ? -1 : channel == AudioChannel::Right ? 1 : 0;
+    engine->send(engine_commands::balanceKeepPause(side));
+    return true;
+}
+
+void PlaybackController::setTrackMenuSizes(int audio, int subtitles) {
+    audioEntries = audio;
+    subtitleEntries = subtitles;
+}
+
+void PlaybackController::requestSnapshot() {
+    if (hasEngine())
+        engine->send(engine_commands::screenshot());
+}
+
+void PlaybackController::handlePosition() {
+    // The displayed clock is the player's own; answers only pace it.
+    positionSeconds = playClock / 1000;
+    if (++sliderTicks >= 5) {
+        setSlider(int(positionSeconds));
+        sliderTicks = 0;
+    }
+}
+
+void PlaybackController::handleLength(qint64 seconds) {
+    if (kind_ == SourceKind::Dvd && length == 0) {
+        length = seconds;
+        sliderMax = int(seconds);
+        emit sliderRangeChanged(sliderMax);
+        setSlider(slider);
+    }
+    emit elapsedTextChanged(elapsedText(positionSeconds) + QLatin1Char(' '));
+    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(length));
+}
+
+void PlaybackController::handleEndOfPlayback() {
+    setSlider(0);
+    emit elapsedTextChanged(QStringLiteral("00:00:00 "));
+    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(length));
+    emit playIconChanged(false);
+    playing.clear();
+    stop();
+}
+
+void PlaybackController::handleVideoStart() {
+    if (subtitleTrack >= 0) {
+        engine->send(engine_commands::subtitle(subtitleTrack));
+        emit subtitleTrackChecked(subtitleTrack + 1);
+    }
+    if (audioTrack >= 0) {
+        engine->send(engine_commands::switchAudio(audioTrack));
+        emit audioTrackChecked(audioTrack + 1);
+    }
+    if (audioCount > 0 && audioEntries != audioCount + 1) {
+        audioEntries = audioCount + 1;
+        emit audioTracksRebuilt(audioCount);
+        engine->send(engine_commands::switchAudioKeepPause(0));
+    }
+    if (subtitleCount > 0 && subtitleEntries != subtitleCount + 1) {
+        subtitleEntries = subtitleCount + 1;
+        emit subtitleTracksRebuilt(subtitleCount);
+    }
+}
+
+void PlaybackController::handleScreenshot(const QByteArray& line) {
+    const QString saved = saveEngineSnapshot(line, dataFolder, snapshotFormatText);
+    if (!saved.isEmpty())
+        emit snapshotSaved(saved);
+}

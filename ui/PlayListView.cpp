@@ -1,0 +1,183 @@
+// The play list: its table, the probe for file lengths, adding sources and
+// previous/next.
+
+#include "ui/DRUI.h"
+
+#include <QHeaderView>
+#include <QIcon>
+#include <QTableWidget>
+
+#include "media/Probe.h"
+#include "util/TimeFormat.h"
+
+void DRUI::openEntry(const PLAY_LIST_INFO& entry) {
+    // Folders go through the disc detection again, files are played.
+    if (entry.kind == toInt(SourceKind::Dvd) || entry.kind == toInt(SourceKind::BluRay))
+        loadDiscFolder(entry.path);
+    else
+        addFiles({entry.path});
+}
+
+// Previous (-1) or next (+1): a chapter of the playing disc title, or the
+// neighbouring play list entry for files and DVDs.
+void DRUI::stepPlayback(int direction) {
+    controller->resume();
+    if (!controller->hasEngine())
+        return;
+    if (controller->sourceKind() == SourceKind::BluRay) {
+        const QString key = controller->sourceKey();
+        if (!disc.hasChapters(key))
+            return;
+        const QList<qint32> chapters = disc.chapters(key);
+        const qint64 current = controller->currentSecond();
+        const qint64 target =
+            direction > 0 ? nextChapterSecond(chapters, current) : previousChapterSecond(chapters, current);
+        if (target >= 0)
+            controller->seekToSecond(target);
+        return;
+    }
+    const std::optional<PLAY_LIST_INFO> entry = playList.neighbour(controller->currentSource(), direction);
+    if (!entry)
+        return;
+    StopBtn();
+    openEntry(*entry);
+}
+
+void DRUI::createPlayListTable() {
+    playListTable = new QTableWidget(rootWidget ? rootWidget : static_cast<QWidget*>(this));
+    playListTable->setObjectName(QStringLiteral("playListTable"));
+    playListTable->setMouseTracking(true);
+    playListTable->setColumnCount(1);
+    playListTable->setColumnWidth(0, 200);
+    playListTable->horizontalHeader()->setMaximumHeight(0);
+    playListTable->verticalHeader()->setVisible(false);
+    playListTable->horizontalHeader()->setStretchLastSection(true);
+    playListTable->horizontalHeader()->setHighlightSections(false);
+    playListTable->setSelectionBehavior(QAbstractItemView::SelectRows);
+    playListTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    playListTable->setStyleSheet(QStringLiteral("border:1px solid rgb(0, 0, 0);"));
+    connect(playListTable, SIGNAL(cellDoubleClicked(int, int)), this,
+            SLOT(PlayListItemDoubleClick(int, int)));
+}
+
+void DRUI::appendPlayListRows(const QList<PLAY_LIST_INFO>& entries) {
+    if (entries.isEmpty() || !playListTable)
+        return;
+    int row = playListTable->rowCount();
+    playListTable->setRowCount(row + static_cast<int>(entries.size()));
+    QFont font(QStringLiteral("Calibri"), 10);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    for (const PLAY_LIST_INFO& entry : entries) {
+        // A short path (the root folder) is shown whole, anything else by its last part.
+        const QString shown =
+            entry.path.size() > 4 ? entry.path.mid(entry.path.lastIndexOf(QLatin1Char('/')) + 1) : entry.path;
+        auto* item = new QTableWidgetItem(QStringLiteral("    ") + shown);
+        item->setFont(font);
+        item->setForeground(QColor(Qt::white));
+        item->setData(Qt::UserRole, QVariant::fromValue(entry));
+        playListTable->setItem(row, 0, item);
+        playListTable->setRowHeight(row, 20);
+        ++row;
+    }
+    playList.append(entries);
+}
+
+QString DRUI::probePath() const {
+    return dataFolder + QStringLiteral("tool.exe");
+}
+
+QString DRUI::probeDuration(const QString& file) {
+    return runProbe(probePath(), file, probeTimeoutMs);
+}
+
+void DRUI::addFiles(const QStringList& paths) {
+    if (paths.isEmpty())
+        return;
+    QList<PLAY_LIST_INFO> probed;
+    for (const QString& path : paths) {
+        PLAY_LIST_INFO entry;
+        entry.kind = toInt(SourceKind::File);
+        entry.path = path;
+        entry.duration = probeDuration(path);
+        probed.append(entry);
+    }
+    controller->setCurrentSource(probed.first().path);
+    controller->setMediaLength(parseDurationText(probed.first().duration));
+    appendPlayListRows(playList.unlisted(probed));
+    controller->setSourceKind(SourceKind::File);
+    controller->setSourceKey(QString());
+    VideoPlay();
+}
+
+void DRUI::addDvdFolder(const QString& folder) {
+    const bool already = playList.contains(folder);
+    PLAY_LIST_INFO entry;
+    entry.kind = toInt(SourceKind::Dvd);
+    entry.path = folder;
+    // Forgotten so that the same folder starts anew instead of pausing.
+    controller->forgetPlayingSource();
+    controller->setCurrentSource(folder);
+    controller->setMediaLength(0);
+    if (!already)
+        appendPlayListRows({entry});
+    controller->setSourceKind(SourceKind::Dvd);
+    VideoPlay();
+}
+
+void DRUI::addBluRayTitle() {
+    const QString key = controller->sourceKey();
+    if (key.isEmpty())
+        return;
+    const QString folder = disc.discFolder(key);
+    const bool already = playList.contains(folder);
+    PLAY_LIST_INFO entry;
+    entry.kind = toInt(SourceKind::BluRay);
+    entry.path = folder;
+    entry.duration = QString::fromLatin1(formatTime(disc.titleSeconds(key)));
+    controller->forgetPlayingSource();
+    controller->setCurrentSource(folder);
+    controller->setMediaLength(parseDurationText(entry.duration));
+    if (!already)
+        appendPlayListRows({entry});
+    // The engine resolves the disc's stream files relative to this folder.
+    controller->setEngineFolder(folder + QStringLiteral("/BDMV/STREAM"));
+    controller->setSourceKind(SourceKind::BluRay);
+    VideoPlay();
+}
+
+void DRUI::PlayListItemDoubleClick(int row, int column) {
+    if (!playListTable)
+        return;
+    QTableWidgetItem* item = playListTable->item(row, column);
+    if (!item)
+        return;
+    StopBtn();
+    openEntry(item->data(Qt::UserRole).value<PLAY_LIST_INFO>());
+}
+
+void DRUI::PlayNext() {
+    stepPlayback(+1);
+}
+
+void DRUI::PlayPre() {
+    stepPlayback(-1);
+}
+
+void DRUI::markPlayingRow() {
+    if (!playListTable)
+        return;
+    const QIcon playing(QStringLiteral(":/image/playstatus.png"));
+    for (int row = 0; row < playListTable->rowCount(); ++row) {
+        QTableWidgetItem* item = playListTable->item(row, 0);
+        if (!item)
+            continue;
+        if (item->data(Qt::UserRole).value<PLAY_LIST_INFO>().path == controller->playingSource()) {
+            playListTable->selectRow(row);
+            playListTable->setFocus();
+            item->setIcon(playing);
+        } else {
+            item->setIcon(QIcon());
+        }
+    }
+}

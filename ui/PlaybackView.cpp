@@ -1,0 +1,272 @@
+// Playback in the window: the transport slots forward to the playback
+// controller, and what it reports is shown on the widgets.
+
+#include "ui/DRUI.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSlider>
+#include <QStackedLayout>
+
+#include "config/DataFolder.h"
+#include "config/LanguageManager.h"
+#include "config/RecentFiles.h"
+#include "util/TimeFormat.h"
+
+namespace {
+
+// Every action of the menu unchecked, then the one at `position` checked.
+void checkOnly(QMenu* menu, int position) {
+    if (!menu)
+        return;
+    const QList<QAction*> actions = menu->actions();
+    for (int i = 0; i < actions.size(); ++i) {
+        if (i == position) {
+            actions[i]->setCheckable(true);
+            actions[i]->setChecked(true);
+        } else {
+            actions[i]->setChecked(false);
+        }
+    }
+}
+
+} // namespace
+
+void DRUI::connectController() {
+    PlaybackController* c = controller;
+    connect(c, &PlaybackController::pageChanged, this, &DRUI::showPage);
+    connect(c, &PlaybackController::stateChanged, this, [this] { updateMenuStates(); });
+    connect(c, &PlaybackController::sliderRangeChanged, this, [this](int maximum) {
+        if (progressSlider)
+            progressSlider->setRange(0, maximum);
+    });
+    connect(c, &PlaybackController::sliderValueChanged, this, [this](int value) {
+        if (progressSlider)
+            progressSlider->setValue(value);
+    });
+    connect(c, &PlaybackController::sliderEnabledChanged, this, [this](bool enabled) {
+        if (progressSlider)
+            progressSlider->setEnabled(enabled);
+    });
+    connect(c, &PlaybackController::elapsedTextChanged, this, [this](const QString& text) {
+        if (elapsedLabel)
+            elapsedLabel->setText(text);
+    });
+    connect(c, &PlaybackController::lengthTextChanged, this, [this](const QString& text) {
+        if (lengthLabel)
+            lengthLabel->setText(text);
+    });
+    connect(c, &PlaybackController::playIconChanged, this, [this](bool showsPause) {
+        if (playButton)
+            playButton->setIcon(QIcon(showsPause ? QStringLiteral(":/image/pause.png")
+                                                 : QStringLiteral(":/image/play.png")));
+    });
+    connect(c, &PlaybackController::playPauseEntryChanged, this, [this](const char* key, const QString& data) {
+        if (!playPauseAction)
+            return;
+        playPauseAction->setText(caption(key));
+        playPauseAction->setData(data);
+    });
+    connect(c, &PlaybackController::volumeChanged, this, [this](int value, bool muted) {
+        if (volumeSlider)
+            volumeSlider->setValue(value);
+        setVolumeIcon(muted);
+    });
+    connect(c, &PlaybackController::preparingStart, this, &DRUI::prepareStart);
+    connect(c, &PlaybackController::started, this, [this] { markPlayingRow(); });
+    connect(c, &PlaybackController::stopped, this, [this] {
+        if (nowPlayingLabel)
+            nowPlayingLabel->clear();
+    });
+    connect(c, &PlaybackController::audioTracksRebuilt, this, &DRUI::rebuildAudioTracks);
+    connect(c, &PlaybackController::subtitleTracksRebuilt, this, &DRUI::rebuildSubtitleTracks);
+    connect(c, &PlaybackController::audioTrackChecked, this, [this](int entry) { checkOnly(audioTrackMenu, entry); });
+    connect(c, &PlaybackController::subtitleTrackChecked, this,
+            [this](int entry) { checkOnly(subtitleTrackMenu, entry); });
+}
+
+void DRUI::showPage(Page page) {
+    if (pageStack)
+        pageStack->setCurrentIndex(int(page));
+    updateMenuStates();
+}
+
+void DRUI::prepareStart(const QString& source, SourceKind kind) {
+    if (kind != SourceKind::BluRay) {
+        if (titleMenu)
+            titleMenu->clear();
+        if (chapterMenu)
+            chapterMenu->clear();
+    }
+    if (addRecentFile(recentFiles, source)) {
+        const QString folder = dataFolder.isEmpty() ? dataFolderPath() : dataFolder;
+        writeRecentFiles(folder + QStringLiteral("RecentConfig.txt"), recentFiles);
+        refreshRecentFilesMenu();
+    }
+    if (audioChannelMenu) {
+        const QList<QAction*> channels = audioChannelMenu->actions();
+        for (int i = 0; i < channels.size(); ++i) {
+            channels[i]->setCheckable(i == 0);
+            channels[i]->setChecked(i == 0);
+        }
+    }
+}
+
+void DRUI::rebuildAudioTracks(int streams) {
+    if (!audioTrackMenu)
+        return;
+    audioTrackMenu->clear();
+    QList<QAction*> entries;
+    entries.reserve(streams + 1);
+    auto* disable = new QAction(QStringLiteral("Disable"), audioTrackMenu);
+    disable->setData(0);
+    entries.append(disable);
+    for (int k = 1; k <= streams; ++k) {
+        auto* action = new QAction(QString::asprintf("Audio %d", k), audioTrackMenu);
+        action->setData(k);
+        entries.append(action);
+    }
+    entries[1]->setCheckable(true);
+    entries[1]->setChecked(true);
+    audioTrackMenu->addActions(entries);
+}
+
+void DRUI::rebuildSubtitleTracks(int streams) {
+    if (!subtitleTrackMenu)
+        return;
+    subtitleTrackMenu->clear();
+    QList<QAction*> entries;
+    entries.reserve(streams + 1);
+    auto* disable = new QAction(QStringLiteral("Disable"), subtitleTrackMenu);
+    disable->setData(0);
+    disable->setCheckable(true);
+    disable->setChecked(true);
+    entries.append(disable);
+    for (int k = 1; k <= streams; ++k) {
+        auto* action = new QAction(QString::asprintf("Subtitle %d", k), subtitleTrackMenu);
+        action->setData(k);
+        entries.append(action);
+    }
+    subtitleTrackMenu->addActions(entries);
+}
+
+QString DRUI::enginePath() const {
+    return controller->engineProgramPath();
+}
+
+void DRUI::setEnginePath(const QString& path) {
+    controller->setEngineProgram(path.isEmpty() ? QCoreApplication::applicationDirPath() +
+                                                      QStringLiteral("/Player.exe")
+                                                : path);
+}
+
+void DRUI::writeEngine(const QByteArray& command) {
+    controller->send(command);
+}
+
+void DRUI::endEngine() {
+    controller->endEngine();
+}
+
+TitleChoice DRUI::titleChoice(const QString& key) const {
+    TitleChoice choice;
+    choice.hasTitle = disc.hasTitle(key);
+    choice.title = disc.titleNumber(key);
+    choice.audioChoice = disc.audioChoice(key);
+    choice.subtitleChoice = disc.subtitleChoice(key);
+    return choice;
+}
+
+void DRUI::VideoPlay() {
+    controller->setTitleChoice(titleChoice(controller->sourceKey()));
+    controller->play();
+}
+
+void DRUI::pausePlayback() {
+    controller->pause();
+}
+
+void DRUI::resumePlayback() {
+    controller->resume();
+}
+
+void DRUI::StopBtn() {
+    controller->stop();
+}
+
+void DRUI::Navigation() {
+    controller->navigate();
+}
+
+void DRUI::DoRefreshGui() {
+    controller->tick();
+}
+
+void DRUI::SliderPress() {
+    controller->sliderPressed();
+}
+
+void DRUI::SliderSeek(int value) {
+    controller->sliderMoved(value);
+}
+
+void DRUI::SliderRelease() {
+    controller->sliderReleased();
+}
+
+void DRUI::SliderMouseLButtonPress(QObject* object, QEvent* event) {
+    auto* slider = qobject_cast<QSlider*>(object);
+    if (!slider || !event || event->type() != QEvent::MouseButtonPress)
+        return;
+    auto* press = static_cast<QMouseEvent*>(event);
+    if (press->button() != Qt::LeftButton || slider->width() <= 0)
+        return;
+    const double x = press->position().x();
+    const int value =
+        int(slider->minimum() + (x / slider->width()) * (slider->maximum() - slider->minimum()));
+    if (value == slider->sliderPosition())
+        return; // a press on the handle drags as usual
+    if (slider == progressSlider)
+        controller->clickSeek(value);
+    else if (slider == volumeSlider)
+        VolumeSliderSeek(value);
+}
+
+void DRUI::seekForward() {
+    controller->seekForward();
+}
+
+void DRUI::seekBackward() {
+    controller->seekBackward();
+}
+
+void DRUI::seekToChapter(qint64 startMs) {
+    controller->seekToSecond(startMs / 1000);
+}
+
+void DRUI::setVolumeIcon(bool muted) {
+    if (!volumeButton)
+        return;
+    const QPixmap picture(QLatin1String(muted ? ":/image/no-volume.png" : ":/image/volume.png"));
+    volumeButton->setIcon(QIcon(picture));
+    volumeButton->setIconSize(picture.size());
+    volumeButton->setFixedSize(picture.size());
+}
+
+void DRUI::VolumeBtn() {
+    controller->toggleMute();
+}
+
+void DRUI::VolumeSliderSeek(int value) {
+    controller->setVolume(value);
+}
+
+void DRUI::Snapshot() {
+    controller->requestSnapshot();
+}

@@ -1,0 +1,71 @@
+// The Video and Audio menus' reactions: subtitle, video on/off, picture size,
+// audio track and channel.
+
+#include "ui/DRUI.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+
+namespace {
+
+bool owns(QMenu* menu, QAction* action) {
+    return menu && menu->actions().contains(action);
+}
+
+// Every action of the menu unchecked, then the chosen one checked.
+void selectOnly(QMenu* menu, QAction* chosen) {
+    for (QAction* action : menu->actions())
+        action->setChecked(false);
+    chosen->setCheckable(true);
+    chosen->setChecked(true);
+}
+
+} // namespace
+
+void DRUI::BDVideoMenu(QAction* action) {
+    if (!action)
+        return;
+    if (owns(subtitleTrackMenu, action)) {
+        if (controller->chooseSubtitle(action->data().toInt()))
+            selectOnly(subtitleTrackMenu, action);
+    } else if (owns(videoTrackMenu, action)) {
+        // Only our surface is hidden; the engine plays on (sound included).
+        if (videoSurface)
+            videoSurface->setVisible(action->data().toInt() != 0);
+        selectOnly(videoTrackMenu, action);
+    } else {
+        const QString size = action->data().toString();
+        if (size == QLatin1String("HalfSize")) {
+            resize(500, 340);
+        } else if (size == QLatin1String("NormalSize")) {
+            resize(1000, 680);
+        } else if (size == QLatin1String("DoubleSize")) {
+            QScreen* screen = QGuiApplication::primaryScreen();
+            const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 2000, 1360);
+            resize(qMin(2000, area.width()), qMin(1360, area.height()));
+        } else if (size == QLatin1String("Fit2Screen")) {
+            setWindowState(Qt::WindowMaximized);
+        }
+    }
+}
+
+void DRUI::BDAudioMenu(QAction* action) {
+    if (!action)
+        return;
+    if (owns(audioTrackMenu, action)) {
+        if (controller->chooseAudio(action->data().toInt()))
+            selectOnly(audioTrackMenu, action);
+    } else if (owns(audioChannelMenu, action)) {
+        const QString channel = action->data().toString();
+        const AudioChannel side = channel == QLatin1String("Left")    ? AudioChannel::Left
+                                  : channel == QLatin1String("Right") ? AudioChannel::Right
+                                                                      : AudioChannel::Stereo;
+        const bool known = side != AudioChannel::Stereo || channel == QLatin1String("Stereo");
+        // An entry of unknown meaning sends nothing but is still checked.
+        if (known ? controller->chooseChannel(side) : controller->hasEngine())
+            selectOnly(audioChannelMenu, action);
+    }
+}
