@@ -45,7 +45,9 @@ case "$mode" in
   test)
     export QT_QPA_PLATFORM=offscreen
     cd "$build"
-    ctest --output-on-failure -j"$(nproc)" --timeout 600
+    # Long load tests (label "perf") stay out of the everyday run; CI runs
+    # them once on their own.
+    ctest --output-on-failure -j"$(nproc)" --timeout 600 -LE perf
     ;;
   *)
     echo "usage: $0 run|test" >&2

@@ -163,7 +163,8 @@ void DRUI::setupWindow() {
 
     prepareDataFolder();
     playList.clear();
-    // The new track menus are empty.
+    // The new widgets show the start page and empty track menus.
+    controller->showPage(Page::Start);
     controller->setTrackMenuSizes(0, 0);
     raise();
 }
