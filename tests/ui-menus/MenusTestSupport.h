@@ -1,14 +1,18 @@
 #pragma once
 // Shared by the menu and window-event tests: a private home, a window whose
-// dialogs are answered by the test, and a scratch language beside the test
-// binary (config.ini and the Languages folder are restored afterwards).
+// dialogs are answered by the test, finding entries and pages, and a scratch
+// language in a temporary folder.
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QFile>
 #include <QMenu>
+#include <QTemporaryDir>
+#include <QWidget>
 
 #include "common/Files.h"
 #include "common/TestEnv.h"
+#include "config/LanguageManager.h"
 #include "ui/DRUI.h"
 
 using kzp::test::PrivateHome;
@@ -48,38 +52,52 @@ inline QAction* entryWithData(QMenu* menu, const QVariant& data) {
     return nullptr;
 }
 
-// A second language ("/KzpScratch", every caption "T-" + key) offered next to
-// English. Must be set up before the first caption is asked for.
+// The entry of the Controls menu that plays, pauses or resumes (its data changes).
+inline QAction* playPauseEntry(const DRUI& window) {
+    QMenu* controls = window.part<QMenu>(QStringLiteral("controlsMenu"));
+    for (const char* data : {"Play", "Pause", "Resume"})
+        if (QAction* action = entryWithData(controls, QString::fromLatin1(data)))
+            return action;
+    return nullptr;
+}
+
+// The page the video area shows: the one page the stack has not hidden.
+inline QString shownPage(const DRUI& window) {
+    for (const char* name : {"startPage", "discPage", "videoPage"}) {
+        QWidget* page = window.part<QWidget>(QString::fromLatin1(name));
+        if (page && !page->isHidden())
+            return page->objectName();
+    }
+    return QString();
+}
+
+// A scratch copy of the program's language files in a temporary folder, with a
+// second language ("/KzpScratch", every caption "T-" + key) offered next to
+// English. The process's captions come from there: it must be set up before
+// the first caption is asked for. Nothing beside the program is written.
 class ScratchLanguage {
 public:
     ScratchLanguage() {
-        appDir = QCoreApplication::applicationDirPath();
-        configBackup = readBytes(appDir + "/config.ini");
-        hadConfig = QFile::exists(appDir + "/config.ini");
-        englishPath = appDir + "/Languages/English.ini";
-        ownEnglish = !QFile::exists(englishPath);
-        QByteArray english = "[MainWnd]\nProTitle=Kestrune Zyl Player\n";
-        QByteArray scratch = "[MainWnd]\n";
-        for (const char* key : keys()) {
-            if (ownEnglish && qstrcmp(key, "ProTitle") != 0)
+        const QString shipped = QCoreApplication::applicationDirPath();
+        QByteArray english = readBytes(shipped + "/Languages/English.ini");
+        if (english.isEmpty()) {
+            english = "[MainWnd]\nProTitle=Kestrune Zyl Player\n";
+            for (const char* key : keys())
                 english += QByteArray(key) + "=" + key + "\n";
-            scratch += QByteArray(key) + "=T-" + key + "\n";
         }
-        if (ownEnglish)
-            writeBytes(englishPath, english);
-        writeBytes(scratchPath(), scratch);
-        writeBytes(appDir + "/config.ini",
-                   "[DefaultLanguage]\nDefault=/English\n\n[Languages]\n/English=English\n"
-                   "/KzpScratch=Scratch\n");
+        QByteArray scratch = "[MainWnd]\n";
+        for (const char* key : keys())
+            scratch += QByteArray(key) + "=T-" + key + "\n";
+        ready = dir.isValid() && writeBytes(dir.path() + "/Languages/English.ini", english) &&
+                writeBytes(dir.path() + "/Languages/KzpScratch.ini", scratch) &&
+                writeBytes(dir.path() + "/config.ini",
+                           "[DefaultLanguage]\nDefault=/English\n\n[Languages]\n/English=English\n"
+                           "/KzpScratch=Scratch\n") &&
+                LanguageManager::useFolder(dir.path());
     }
-    ~ScratchLanguage() {
-        if (hadConfig)
-            writeBytes(appDir + "/config.ini", configBackup);
-        QFile::remove(scratchPath());
-        if (ownEnglish)
-            QFile::remove(englishPath);
-    }
-    QString configText() const { return QString::fromUtf8(readBytes(appDir + "/config.ini")); }
+    bool isReady() const { return ready; }
+    QString folder() const { return dir.path(); }
+    QString configText() const { return QString::fromUtf8(readBytes(dir.path() + "/config.ini")); }
     static QList<const char*> keys() {
         return {"File",       "Controls",      "Video",       "Audio",        "Tools",           "Help",
                 "OpenFile",   "OpenDisc",      "RecentFiles", "Eject",        "Close",           "ClearMenu",
@@ -92,10 +110,6 @@ public:
     }
 
 private:
-    QString scratchPath() const { return appDir + "/Languages/KzpScratch.ini"; }
-    QString appDir;
-    QString englishPath;
-    QByteArray configBackup;
-    bool hadConfig = false;
-    bool ownEnglish = false;
+    QTemporaryDir dir;
+    bool ready = false;
 };
