@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -52,6 +53,15 @@ inline QAction* entryWithData(QMenu* menu, const QVariant& data) {
     return nullptr;
 }
 
+inline QMenu* menu(const DRUI& window, const char* name) {
+    return window.part<QMenu>(QString::fromLatin1(name));
+}
+
+// The entry of a menu, by the menu's object name and the entry's data.
+inline QAction* entry(const DRUI& window, const char* menuName, const char* data) {
+    return entryWithData(menu(window, menuName), QString::fromLatin1(data));
+}
+
 // The entry of the Controls menu that plays, pauses or resumes (its data changes).
 inline QAction* playPauseEntry(const DRUI& window) {
     QMenu* controls = window.part<QMenu>(QStringLiteral("controlsMenu"));
@@ -71,24 +81,20 @@ inline QString shownPage(const DRUI& window) {
     return QString();
 }
 
-// A scratch copy of the program's language files in a temporary folder, with a
-// second language ("/KzpScratch", every caption "T-" + key) offered next to
-// English. The process's captions come from there: it must be set up before
-// the first caption is asked for. Nothing beside the program is written.
+// A scratch copy of the program's English captions in a temporary folder, with
+// a second language ("/KzpScratch", each caption "T-" + key) offered next to
+// it. The process's captions come from there, so it must be set up before the
+// first caption is asked for. Nothing beside the program is written.
 class ScratchLanguage {
 public:
     ScratchLanguage() {
-        const QString shipped = QCoreApplication::applicationDirPath();
-        QByteArray english = readBytes(shipped + "/Languages/English.ini");
-        if (english.isEmpty()) {
-            english = "[MainWnd]\nProTitle=Kestrune Zyl Player\n";
-            for (const char* key : keys())
-                english += QByteArray(key) + "=" + key + "\n";
-        }
         QByteArray scratch = "[MainWnd]\n";
-        for (const char* key : keys())
+        for (const char* key : {"File", "Controls", "Video", "Audio", "Tools", "Help", "OpenFile",
+                                "RecentFiles", "Play", "Pause", "Resume", "ProTitle"})
             scratch += QByteArray(key) + "=T-" + key + "\n";
-        ready = dir.isValid() && writeBytes(dir.path() + "/Languages/English.ini", english) &&
+        const QString shipped = QCoreApplication::applicationDirPath() + "/Languages/English.ini";
+        ready = dir.isValid() && QDir().mkpath(dir.path() + "/Languages") &&
+                QFile::copy(shipped, dir.path() + "/Languages/English.ini") &&
                 writeBytes(dir.path() + "/Languages/KzpScratch.ini", scratch) &&
                 writeBytes(dir.path() + "/config.ini",
                            "[DefaultLanguage]\nDefault=/English\n\n[Languages]\n/English=English\n"
@@ -96,18 +102,7 @@ public:
                 LanguageManager::useFolder(dir.path());
     }
     bool isReady() const { return ready; }
-    QString folder() const { return dir.path(); }
     QString configText() const { return QString::fromUtf8(readBytes(dir.path() + "/config.ini")); }
-    static QList<const char*> keys() {
-        return {"File",       "Controls",      "Video",       "Audio",        "Tools",           "Help",
-                "OpenFile",   "OpenDisc",      "RecentFiles", "Eject",        "Close",           "ClearMenu",
-                "Play",       "Pause",         "Resume",      "Stop",         "Previous",        "Next",
-                "Forward",    "Backward",      "VolumeUp",    "VolumeDown",   "NavigationPanel", "Title",
-                "Chapter",    "FullScreen",    "HalfSize",    "NormalSize",   "DoubleSize",      "Fit2Screen",
-                "VideoTrack", "SubtitleTrack", "AudioTrack",  "AudioChannel", "Stereo",          "Left",
-                "Right",      "PlayList",      "Preferences", "Snapshot",     "Support",         "Language",
-                "OpenFolder", "PlayMovie",     "Subtitle",    "OtherTitles",  "ProTitle"};
-    }
 
 private:
     QTemporaryDir dir;
