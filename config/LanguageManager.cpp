@@ -2,16 +2,36 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+
 #include "config/IniFile.h"
 
 namespace {
 const QString defaultLanguageSection = QStringLiteral("DefaultLanguage");
 const QString defaultLanguageKey = QStringLiteral("Default");
 const QString builtInLanguage = QStringLiteral("/English");
+
+QString& chosenFolder() {
+    static QString folder;
+    return folder;
+}
+
+std::atomic<bool> instanceBuilt{false};
 } // namespace
 
+bool LanguageManager::useFolder(const QString& folder) {
+    if (instanceBuilt.load())
+        return false;
+    chosenFolder() = folder;
+    return true;
+}
+
 LanguageManager& LanguageManager::instance() {
-    static LanguageManager manager(QCoreApplication::applicationDirPath());
+    static LanguageManager manager([] {
+        instanceBuilt.store(true);
+        const QString& chosen = chosenFolder();
+        return chosen.isEmpty() ? QCoreApplication::applicationDirPath() : chosen;
+    }());
     return manager;
 }
 

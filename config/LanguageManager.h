@@ -10,7 +10,13 @@ class LanguageManager {
 public:
     using Language = QPair<QString, QString>; // key ("/English"), display name
 
-    static LanguageManager& instance(); // reads applicationDirPath()/config.ini
+    // The process's captions: config.ini and Languages/ in the program's
+    // folder, or in the folder given to useFolder() before the first call.
+    static LanguageManager& instance();
+    // Points instance() at another folder (tests use a scratch copy, so they
+    // never write beside the program). Takes effect only before instance()
+    // was first called; false afterwards, and nothing changes.
+    static bool useFolder(const QString& folder);
     explicit LanguageManager(const QString& applicationDir);
 
     // "Section/Key" -> caption; empty when missing.

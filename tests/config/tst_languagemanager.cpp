@@ -277,6 +277,11 @@ void TestLanguageManager::instanceUsesApplicationFolder() {
     QCOMPARE(caption("MainWnd/ProTitle"), QStringLiteral("Kestrune Zyl Player"));
     QCOMPARE(caption("MainWnd/OpenFile"), QStringLiteral("Open File"));
     QCOMPARE(&LanguageManager::instance(), &LanguageManager::instance());
+    // Once captions were read, the folder stays: a late change is refused.
+    QVERIFY(!LanguageManager::useFolder(app));
+    QCOMPARE(LanguageManager::instance().configPath(),
+             QCoreApplication::applicationDirPath() + "/config.ini");
+    QCOMPARE(caption("MainWnd/Play"), QStringLiteral("Play"));
 }
 
 QTEST_GUILESS_MAIN(TestLanguageManager)

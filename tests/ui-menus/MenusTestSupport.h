@@ -1,14 +1,19 @@
 #pragma once
 // Shared by the menu and window-event tests: a private home, a window whose
-// dialogs are answered by the test, and a scratch language beside the test
-// binary (config.ini and the Languages folder are restored afterwards).
+// dialogs are answered by the test, finding entries and pages, and a scratch
+// language in a temporary folder.
 
+#include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
+#include <QTemporaryDir>
+#include <QWidget>
 
 #include "common/Files.h"
 #include "common/TestEnv.h"
+#include "config/LanguageManager.h"
 #include "ui/DRUI.h"
 
 using kzp::test::PrivateHome;
@@ -48,54 +53,58 @@ inline QAction* entryWithData(QMenu* menu, const QVariant& data) {
     return nullptr;
 }
 
-// A second language ("/KzpScratch", every caption "T-" + key) offered next to
-// English. Must be set up before the first caption is asked for.
+inline QMenu* menu(const DRUI& window, const char* name) {
+    return window.part<QMenu>(QString::fromLatin1(name));
+}
+
+// The entry of a menu, by the menu's object name and the entry's data.
+inline QAction* entry(const DRUI& window, const char* menuName, const char* data) {
+    return entryWithData(menu(window, menuName), QString::fromLatin1(data));
+}
+
+// The entry of the Controls menu that plays, pauses or resumes (its data changes).
+inline QAction* playPauseEntry(const DRUI& window) {
+    QMenu* controls = window.part<QMenu>(QStringLiteral("controlsMenu"));
+    for (const char* data : {"Play", "Pause", "Resume"})
+        if (QAction* action = entryWithData(controls, QString::fromLatin1(data)))
+            return action;
+    return nullptr;
+}
+
+// The page the video area shows: the one page the stack has not hidden.
+inline QString shownPage(const DRUI& window) {
+    for (const char* name : {"startPage", "discPage", "videoPage"}) {
+        QWidget* page = window.part<QWidget>(QString::fromLatin1(name));
+        if (page && !page->isHidden())
+            return page->objectName();
+    }
+    return QString();
+}
+
+// A scratch copy of the program's English captions in a temporary folder, with
+// a second language ("/KzpScratch", each caption "T-" + key) offered next to
+// it. The process's captions come from there, so it must be set up before the
+// first caption is asked for. Nothing beside the program is written.
 class ScratchLanguage {
 public:
     ScratchLanguage() {
-        appDir = QCoreApplication::applicationDirPath();
-        configBackup = readBytes(appDir + "/config.ini");
-        hadConfig = QFile::exists(appDir + "/config.ini");
-        englishPath = appDir + "/Languages/English.ini";
-        ownEnglish = !QFile::exists(englishPath);
-        QByteArray english = "[MainWnd]\nProTitle=Kestrune Zyl Player\n";
         QByteArray scratch = "[MainWnd]\n";
-        for (const char* key : keys()) {
-            if (ownEnglish && qstrcmp(key, "ProTitle") != 0)
-                english += QByteArray(key) + "=" + key + "\n";
+        for (const char* key : {"File", "Controls", "Video", "Audio", "Tools", "Help", "OpenFile",
+                                "RecentFiles", "Play", "Pause", "Resume", "ProTitle"})
             scratch += QByteArray(key) + "=T-" + key + "\n";
-        }
-        if (ownEnglish)
-            writeBytes(englishPath, english);
-        writeBytes(scratchPath(), scratch);
-        writeBytes(appDir + "/config.ini",
-                   "[DefaultLanguage]\nDefault=/English\n\n[Languages]\n/English=English\n"
-                   "/KzpScratch=Scratch\n");
+        const QString shipped = QCoreApplication::applicationDirPath() + "/Languages/English.ini";
+        ready = dir.isValid() && QDir().mkpath(dir.path() + "/Languages") &&
+                QFile::copy(shipped, dir.path() + "/Languages/English.ini") &&
+                writeBytes(dir.path() + "/Languages/KzpScratch.ini", scratch) &&
+                writeBytes(dir.path() + "/config.ini",
+                           "[DefaultLanguage]\nDefault=/English\n\n[Languages]\n/English=English\n"
+                           "/KzpScratch=Scratch\n") &&
+                LanguageManager::useFolder(dir.path());
     }
-    ~ScratchLanguage() {
-        if (hadConfig)
-            writeBytes(appDir + "/config.ini", configBackup);
-        QFile::remove(scratchPath());
-        if (ownEnglish)
-            QFile::remove(englishPath);
-    }
-    QString configText() const { return QString::fromUtf8(readBytes(appDir + "/config.ini")); }
-    static QList<const char*> keys() {
-        return {"File",       "Controls",      "Video",       "Audio",        "Tools",           "Help",
-                "OpenFile",   "OpenDisc",      "RecentFiles", "Eject",        "Close",           "ClearMenu",
-                "Play",       "Pause",         "Resume",      "Stop",         "Previous",        "Next",
-                "Forward",    "Backward",      "VolumeUp",    "VolumeDown",   "NavigationPanel", "Title",
-                "Chapter",    "FullScreen",    "HalfSize",    "NormalSize",   "DoubleSize",      "Fit2Screen",
-                "VideoTrack", "SubtitleTrack", "AudioTrack",  "AudioChannel", "Stereo",          "Left",
-                "Right",      "PlayList",      "Preferences", "Snapshot",     "Support",         "Language",
-                "OpenFolder", "PlayMovie",     "Subtitle",    "OtherTitles",  "ProTitle"};
-    }
+    bool isReady() const { return ready; }
+    QString configText() const { return QString::fromUtf8(readBytes(dir.path() + "/config.ini")); }
 
 private:
-    QString scratchPath() const { return appDir + "/Languages/KzpScratch.ini"; }
-    QString appDir;
-    QString englishPath;
-    QByteArray configBackup;
-    bool hadConfig = false;
-    bool ownEnglish = false;
+    QTemporaryDir dir;
+    bool ready = false;
 };

@@ -1,5 +1,5 @@
-// The six menus as built, the recent-files list, the four menu handlers and
-// the language switch that rebuilds the window.
+// The six menus, the recent-files list, the four menu handlers and the
+// language switch that rebuilds the window.
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -7,9 +7,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QSlider>
-#include <QStackedLayout>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -18,6 +16,7 @@
 #include "MenusTestSupport.h"
 #include "common/FakeEngine.h"
 #include "config/LanguageManager.h"
+#include "engine/EngineSession.h"
 #include "util/WebPages.h"
 
 class UrlRecorder : public QObject {
@@ -28,6 +27,15 @@ public slots:
     void open(const QUrl& url) { urls << url; }
 };
 
+namespace {
+
+const char* const menuNames[] = {"fileMenu",         "controlsMenu",   "videoMenu",         "audioMenu",
+                                 "toolsMenu",        "helpMenu",       "recentFilesMenu",   "titleMenu",
+                                 "chapterMenu",      "videoTrackMenu", "subtitleTrackMenu", "audioTrackMenu",
+                                 "audioChannelMenu", "languageMenu"};
+
+} // namespace
+
 class TestMenus : public QObject {
     Q_OBJECT
     PrivateHome* home = nullptr;
@@ -35,26 +43,14 @@ class TestMenus : public QObject {
 
     QString recentPath() const { return home->dataFolder() + "RecentConfig.txt"; }
 
-    QMenu* menuNamed(DRUI& w, const QString& name) {
-        const QMap<QString, QMenu*> menus{{"file", w.fileMenu},
-                                          {"controls", w.controlsMenu},
-                                          {"video", w.videoMenu},
-                                          {"audio", w.audioMenu},
-                                          {"tools", w.toolsMenu},
-                                          {"help", w.helpMenu},
-                                          {"videoTrack", w.videoTrackMenu},
-                                          {"channel", w.audioChannelMenu}};
-        return menus.value(name);
-    }
-
     // Starts the fake engine on a file source of the given length.
     void startPlaying(DRUI& window, FakeEngine& fake, qint64 length = 100) {
         const QString clip = home->path("clip.mkv");
-        writeBytes(clip, "not really a video");
+        QVERIFY(writeBytes(clip, "not really a video"));
         window.setEnginePath(FakeEngine::program());
-        window.sourceKind = 0;
-        window.currentSource = clip;
-        window.mediaLength = length;
+        window.playback().setSourceKind(SourceKind::File);
+        window.playback().setCurrentSource(clip);
+        window.playback().setMediaLength(length);
         window.VideoPlay();
         QVERIFY(fake.waitForStart());
     }
@@ -62,6 +58,7 @@ class TestMenus : public QObject {
 private slots:
     void initTestCase() {
         language = new ScratchLanguage; // before the first caption
+        QVERIFY(language->isReady());
         home = new PrivateHome;
         QVERIFY(home->dir.isValid());
         registerPlayListInfoType();
@@ -72,262 +69,104 @@ private slots:
     }
     void init() { QFile::remove(recentPath()); }
 
-    void entriesAtBuild_data() {
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QVariant>("data");
-        QTest::addColumn<QString>("shortcut");
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<bool>("checked"); // checkable and checked
-        QTest::addColumn<bool>("submenu");
-        auto row = [](const char* menu, int index, const QString& text, const QVariant& data,
-                      const char* key = "", bool enabled = true, bool checked = false, bool submenu = false) {
-            QTest::addRow("%s-%d", menu, index)
-                << QString(menu) << index << text << data << QString(key) << enabled << checked << submenu;
-        };
-        const QString dots = QStringLiteral("...");
-        row("file", 0, caption("MainWnd/OpenFile") + dots, "Open File");
-        row("file", 1, caption("MainWnd/OpenDisc") + dots, "Open Disc");
-        row("file", 2, caption("MainWnd/RecentFiles"), "Recent Files", "", true, false, true);
-        row("file", 3, caption("MainWnd/Eject"), "Eject");
-        row("file", 4, caption("MainWnd/Close"), "Close");
-        row("controls", 0, caption("MainWnd/Play"), "Play", "Space");
-        row("controls", 1, caption("MainWnd/Stop"), "Stop");
-        row("controls", 2, caption("MainWnd/Previous"), "Pre", "", false);
-        row("controls", 3, caption("MainWnd/Next"), "Next", "", false);
-        row("controls", 4, caption("MainWnd/Forward"), "Forward", "Right", false);
-        row("controls", 5, caption("MainWnd/Backward"), "Backward", "Left", false);
-        row("controls", 6, caption("MainWnd/VolumeUp"), "VolumeUp", "Up");
-        row("controls", 7, caption("MainWnd/VolumeDown"), "VolumeDown", "Down");
-        row("controls", 8, caption("MainWnd/NavigationPanel"), "Navigation", "P", false);
-        row("controls", 9, caption("MainWnd/Title"), "Title", "", false, false, true);
-        row("controls", 10, caption("MainWnd/Chapter"), "Chapter", "", false, false, true);
-        row("controls", 11, caption("MainWnd/FullScreen"), "FullScreen", "F", false);
-        row("video", 0, caption("MainWnd/HalfSize"), "HalfSize", "", false);
-        row("video", 1, caption("MainWnd/NormalSize"), "NormalSize", "", false);
-        row("video", 2, caption("MainWnd/DoubleSize"), "DoubleSize", "", false);
-        row("video", 3, caption("MainWnd/Fit2Screen"), "Fit2Screen", "", false);
-        row("video", 4, caption("MainWnd/VideoTrack"), "VideoTrack", "", false, false, true);
-        row("video", 5, caption("MainWnd/SubtitleTrack"), "SubtitleTrack", "", false, false, true);
-        row("videoTrack", 0, "Disable", 0);
-        row("videoTrack", 1, caption("MainWnd/Video") + " 1", 1, "", true, true);
-        row("audio", 0, caption("MainWnd/AudioTrack"), "AudioTrack", "", false, false, true);
-        row("audio", 1, caption("MainWnd/AudioChannel"), "AudioChannel", "", false, false, true);
-        row("channel", 0, caption("MainWnd/Stereo"), "Stereo", "", true, true);
-        row("channel", 1, caption("MainWnd/Left"), "Left");
-        row("channel", 2, caption("MainWnd/Right"), "Right");
-        row("tools", 0, caption("MainWnd/PlayList") + dots, "PlayList");
-        row("tools", 1, caption("MainWnd/Preferences") + dots, "Preferences");
-        row("tools", 2, caption("MainWnd/Snapshot"), "Snapshot", "S", false);
-        row("help", 0, caption("MainWnd/Help"), "Help");
-        row("help", 1, caption("MainWnd/Support"), "Support");
-        row("help", 2, caption("MainWnd/Language"), "Language", "", true, false, true);
-    }
-    void entriesAtBuild() {
-        QFETCH(QString, menu);
-        QFETCH(int, row);
+    void menusOnButtonsFreedOnRebuild() {
         DRUI window;
         window.setupWindow();
-        QMenu* built = menuNamed(window, menu);
-        QVERIFY(built);
-        QVERIFY(row < built->actions().size());
-        QAction* action = built->actions().at(row);
-        QTEST(action->text(), "text");
-        QFETCH(QVariant, data);
-        QCOMPARE(action->data(), data);
-        QCOMPARE(action->data().metaType(), data.metaType());
-        QFETCH(QString, shortcut);
-        QCOMPARE(action->shortcut(), QKeySequence(shortcut));
-        if (!shortcut.isEmpty())
-            QCOMPARE(action->shortcutContext(), Qt::WindowShortcut);
-        QTEST(action->isEnabled(), "enabled");
-        QFETCH(bool, checked);
-        QCOMPARE(action->isCheckable(), checked);
-        QCOMPARE(action->isChecked(), checked);
-        QFETCH(bool, submenu);
-        QCOMPARE(action->menu<QMenu*>() != nullptr, submenu);
-    }
-
-    void entryCounts() {
-        DRUI window;
-        window.setupWindow();
-        QCOMPARE(window.fileMenu->actions().size(), 5);
-        QCOMPARE(window.controlsMenu->actions().size(), 12);
-        QCOMPARE(window.videoMenu->actions().size(), 6);
-        QCOMPARE(window.audioMenu->actions().size(), 2);
-        QCOMPARE(window.toolsMenu->actions().size(), 3);
-        QCOMPARE(window.helpMenu->actions().size(), 3);
-        QCOMPARE(window.playPauseAction, window.controlsMenu->actions().at(0));
-        QCOMPARE(window.snapshotAction, window.toolsMenu->actions().at(2));
-        QCOMPARE(window.recentFilesAction, window.recentFilesMenu->menuAction());
-        QVERIFY(window.titleMenu->actions().isEmpty());
-        QVERIFY(window.chapterMenu->actions().isEmpty());
-        QVERIFY(window.subtitleTrackMenu->actions().isEmpty());
-        QVERIFY(window.audioTrackMenu->actions().isEmpty());
-    }
-
-    void buttonsAndOwners() {
-        DRUI window;
-        window.setupWindow();
-        const char* keys[] = {"MainWnd/File",  "MainWnd/Controls", "MainWnd/Video",
-                              "MainWnd/Audio", "MainWnd/Tools",    "MainWnd/Help"};
-        const QList<QMenu*> menus{window.fileMenu,  window.controlsMenu, window.videoMenu,
-                                  window.audioMenu, window.toolsMenu,    window.helpMenu};
-        QCOMPARE(window.menuButtons.size(), 6);
+        // Each button carries its menu: that is what makes the entries' keys act.
+        const char* top[] = {"fileMenu", "controlsMenu", "videoMenu", "audioMenu", "toolsMenu", "helpMenu"};
         for (int i = 0; i < 6; ++i) {
-            QPushButton* button = window.menuButtons.at(i);
-            QCOMPARE(button->parentWidget(), window.menuStrip);
-            QCOMPARE(button->text(), caption(keys[i]));
-            QCOMPARE(button->menu(), menus.at(i));
-            QVERIFY2(!menus.at(i)->parent(), "top-level menus have no parent");
-            QVERIFY(window.topMenus.contains(menus.at(i)));
+            auto* button = window.part<QPushButton>(QStringLiteral("menuButton%1").arg(i + 1));
+            QVERIFY(button);
+            QCOMPARE(button->menu(), menu(window, top[i]));
         }
-        for (QMenu* sub :
-             {window.recentFilesMenu, window.titleMenu, window.chapterMenu, window.videoTrackMenu,
-              window.subtitleTrackMenu, window.audioTrackMenu, window.audioChannelMenu, window.languageMenu})
-            QCOMPARE(sub->parent(), &window);
-        for (QMenu* menu : {window.titleMenu, window.chapterMenu}) {
-            QVERIFY(menu->windowFlags().testFlag(Qt::FramelessWindowHint));
-            QVERIFY(menu->testAttribute(Qt::WA_TranslucentBackground));
-            QCOMPARE(menu->styleSheet(),
-                     QStringLiteral("QMenu{background:rgba(255, 255, 255, 255);color: black;}"
-                                    "QMenu::item:selected {background-color: rgba(0, 0, 0,30);}"));
-        }
-    }
-
-    void rebuildFreesOldMenus() {
-        DRUI window;
-        window.setupWindow();
         QList<QPointer<QMenu>> old;
-        for (QMenu* menu : window.topMenus)
-            old << menu;
-        QPointer<QMenu> oldRecent = window.recentFilesMenu;
-        QVERIFY(old.size() >= 14);
+        for (const char* name : menuNames) {
+            QVERIFY2(menu(window, name), name);
+            old << menu(window, name);
+        }
         window.setupWindow();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        for (const QPointer<QMenu>& menu : old)
-            QVERIFY(menu.isNull());
-        QVERIFY(oldRecent.isNull());
-        QVERIFY(window.fileMenu && window.recentFilesMenu);
-    }
-
-    void languageEntries() {
-        DRUI window;
-        window.setupWindow();
-        const auto& languages = LanguageManager::instance().languages();
-        QCOMPARE(window.languageMenu->actions().size(), languages.size());
-        QVERIFY(languages.size() >= 2);
-        for (int i = 0; i < languages.size(); ++i) {
-            QAction* entry = window.languageMenu->actions().at(i);
-            QCOMPARE(entry->text(), languages.at(i).second);
-            QCOMPARE(entry->data().toString(), languages.at(i).first);
-            const bool current = languages.at(i).first == LanguageManager::instance().currentLanguage();
-            QCOMPARE(!entry->icon().isNull(), current);
-            QCOMPARE(window.languageMenu->defaultAction() == entry, current);
-        }
+        for (int i = 0; i < old.size(); ++i)
+            QVERIFY2(old.at(i).isNull(), menuNames[i]);
+        for (const char* name : menuNames)
+            QVERIFY2(menu(window, name), name);
     }
 
     // ---- recent files ----
 
-    void recentList_data() {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QStringList>("expected");
-        const QString folder = QDir::tempPath();
-        QTest::newRow("files and a folder") << QByteArray("/a/one.mkv\n" + folder.toUtf8() + "\n/b/two.mp4\n")
-                                            << QStringList{"/a/one.mkv", folder, "/b/two.mp4"};
-        QTest::newRow("empty lines skipped, blanks kept")
-            << QByteArray("\n/a.mkv\n\n\n   \n/b.mkv\n") << QStringList{"/a.mkv", "   ", "/b.mkv"};
-        QTest::newRow("no line end at the end")
-            << QByteArray("/a.mkv\n/b.mkv") << QStringList{"/a.mkv", "/b.mkv"};
-        QTest::newRow("missing file") << QByteArray() << QStringList{};
-    }
     void recentList() {
-        QFETCH(QByteArray, file);
-        QFETCH(QStringList, expected);
-        if (!file.isEmpty())
-            QVERIFY(writeBytes(recentPath(), file));
-        DRUI window;
-        window.setupWindow();
-        QCOMPARE(window.recentFiles, expected);
-        const QList<QAction*> entries = window.recentFilesMenu->actions();
-        QCOMPARE(entries.size(), expected.size() + 1);
-        for (int i = 0; i < expected.size(); ++i) {
-            QCOMPARE(entries.at(i)->text(), expected.at(i));
-            QCOMPARE(entries.at(i)->data().toString(), expected.at(i));
-        }
-        QCOMPARE(entries.last()->text(), caption("MainWnd/ClearMenu"));
-        QCOMPARE(entries.last()->data().toString(), QStringLiteral("Clear Menu"));
-    }
-
-    void recentListHostile() {
-        // A thousand lines, stray bytes, paths that are not there: loaded whole.
+        // A thousand lines, stray bytes, blank lines, paths that are not there:
+        // listed whole, in file order, each entry carrying its path.
         QByteArray file;
         for (int i = 0; i < 1000; ++i)
-            file += "/gone/clip" + QByteArray::number(i) + (i % 7 == 0 ? "\xff\xfe" : "") + ".mkv\n";
-        file += "\n\n";
+            file += "/gone/clip" + QByteArray::number(i) + (i % 7 == 0 ? "\xff\xfe" : "") + ".mkv\n\n";
         QVERIFY(writeBytes(recentPath(), file));
         DRUI window;
         window.setupWindow();
-        QCOMPARE(window.recentFiles.size(), 1000);
-        QCOMPARE(window.recentFilesMenu->actions().size(), 1001);
-        QCOMPARE(window.recentFiles.at(1), QStringLiteral("/gone/clip1.mkv"));
+        const QStringList recent = window.recentEntries();
+        QCOMPARE(recent.size(), 1000);
+        QCOMPARE(recent.at(1), QStringLiteral("/gone/clip1.mkv"));
+        const QList<QAction*> entries = menu(window, "recentFilesMenu")->actions();
+        QCOMPARE(entries.size(), 1001);
+        for (int i = 0; i < recent.size(); ++i) {
+            QCOMPARE(entries.at(i)->text(), recent.at(i));
+            QCOMPARE(entries.at(i)->data().toString(), recent.at(i));
+        }
+        QCOMPARE(entries.last()->text(), caption("MainWnd/ClearMenu"));
+        QCOMPARE(entries.last()->data().toString(), QStringLiteral("Clear Menu"));
     }
 
     void clearMenu() {
         QVERIFY(writeBytes(recentPath(), "/a.mkv\n/b.mkv\n"));
         DRUI window;
         window.setupWindow();
-        QAction* clear = entryWithData(window.recentFilesMenu, QStringLiteral("Clear Menu"));
+        QAction* clear = entry(window, "recentFilesMenu", "Clear Menu");
         QVERIFY(clear);
         QPointer<QAction> guard = clear;
         // As the menu delivers it: the entry's own menu is still emitting.
-        emit window.fileMenu->triggered(clear);
-        QVERIFY(window.recentFiles.isEmpty());
-        QVERIFY(window.recentFilesMenu->actions().isEmpty());
+        emit menu(window, "fileMenu")->triggered(clear);
+        QVERIFY(window.recentEntries().isEmpty());
+        QVERIFY(menu(window, "recentFilesMenu")->actions().isEmpty());
         QVERIFY(!QFile::exists(recentPath()));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(guard.isNull());
         // Clearing again with no file is harmless.
-        window.BDFileMenu(entryWithData(window.fileMenu, QStringLiteral("Eject")));
+        window.BDFileMenu(entry(window, "fileMenu", "Eject"));
         QAction again;
         again.setData(QStringLiteral("Clear Menu"));
         window.BDFileMenu(&again);
         QVERIFY(!QFile::exists(recentPath()));
     }
 
-    void recentEntryOpensFolderOrFile() {
+    void recentEntries() {
         // A plain folder goes to the disc-folder opener, which refuses it.
         QTemporaryDir plainFolder;
-        QVERIFY(writeBytes(recentPath(), plainFolder.path().toUtf8() + "\n/nowhere/missing.mkv\n"));
+        const QString clip = home->path("recent clip.mkv");
+        QVERIFY(writeBytes(clip, "x"));
+        QVERIFY(writeBytes(recentPath(),
+                           plainFolder.path().toUtf8() + "\n/nowhere/missing.mkv\n" + clip.toUtf8() + "\n"));
+        FakeEngine fake;
         AnsweredWindow window;
         window.setupWindow();
-        window.BDFileMenu(entryWithData(window.recentFilesMenu, plainFolder.path()));
+        window.setEnginePath(FakeEngine::program());
+        window.BDFileMenu(entryWithData(menu(window, "recentFilesMenu"), plainFolder.path()));
         QCOMPARE(window.refusals.size(), 1);
 
         // A missing file is still handed to the play list; nothing plays and
         // nothing is refused.
-        FakeEngine fake;
-        window.setEnginePath(FakeEngine::program());
-        window.BDFileMenu(entryWithData(window.recentFilesMenu, QStringLiteral("/nowhere/missing.mkv")));
+        window.BDFileMenu(
+            entryWithData(menu(window, "recentFilesMenu"), QStringLiteral("/nowhere/missing.mkv")));
         QCOMPARE(window.refusals.size(), 1);
-        QVERIFY(!window.engineProcess || !fake.hasStarted());
-    }
+        QVERIFY(!window.playback().hasEngine());
+        QVERIFY(!fake.hasStarted());
 
-    void recentEntryPlaysFile() {
-        const QString clip = home->path("recent clip.mkv");
-        QVERIFY(writeBytes(clip, "x"));
-        QVERIFY(writeBytes(recentPath(), clip.toUtf8() + "\n"));
-        FakeEngine fake;
-        AnsweredWindow window;
-        window.setupWindow();
-        window.setEnginePath(FakeEngine::program());
-        QAction* entry = entryWithData(window.recentFilesMenu, clip);
-        QVERIFY(entry);
-        emit window.fileMenu->triggered(entry);
+        // A file plays, delivered as a click delivers it.
+        QAction* played = entryWithData(menu(window, "recentFilesMenu"), clip);
+        QVERIFY(played);
+        emit menu(window, "fileMenu")->triggered(played);
         QVERIFY(fake.waitForStart());
         QVERIFY(fake.arguments().contains(clip));
-        QCOMPARE(window.currentSource, clip);
+        QCOMPARE(window.playback().currentSource(), clip);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -337,38 +176,40 @@ private slots:
         AnsweredWindow window;
         window.setupWindow();
         // Captions must not matter: blank every one first.
-        for (QAction* action : window.fileMenu->actions())
+        for (QAction* action : menu(window, "fileMenu")->actions())
             action->setText(QString());
-        window.BDFileMenu(entryWithData(window.fileMenu, QStringLiteral("Open File")));
+        window.BDFileMenu(entry(window, "fileMenu", "Open File"));
         QCOMPARE(window.fileDialogs, 1);
-        window.BDFileMenu(entryWithData(window.fileMenu, QStringLiteral("Open Disc")));
+        window.BDFileMenu(entry(window, "fileMenu", "Open Disc"));
         QCOMPARE(window.folderDialogs, 1);
-        window.BDFileMenu(entryWithData(window.fileMenu, QStringLiteral("Recent Files")));
+        window.BDFileMenu(entry(window, "fileMenu", "Recent Files"));
         QCOMPARE(window.fileDialogs + window.folderDialogs, 2);
     }
 
     void controlsWithoutEngine() {
         AnsweredWindow window;
         window.setupWindow();
-        window.sourceKind = 0;
-        window.BDControlsMenu(window.playPauseAction);
+        auto* volume = window.part<QSlider>("volumeSlider");
+        window.playback().setSourceKind(SourceKind::File);
+        window.BDControlsMenu(playPauseEntry(window));
         QCOMPARE(window.fileDialogs, 1); // nothing current: the file dialog
-        window.BDControlsMenu(entryWithData(window.controlsMenu, QStringLiteral("VolumeUp")));
-        QCOMPARE(window.volumeSlider->value(), 55);
+        window.BDControlsMenu(entry(window, "controlsMenu", "VolumeUp"));
+        QCOMPARE(volume->value(), 55);
         for (int i = 0; i < 12; ++i)
-            window.BDControlsMenu(entryWithData(window.controlsMenu, QStringLiteral("VolumeDown")));
-        QCOMPARE(window.volumeSlider->value(), 0);
+            window.BDControlsMenu(entry(window, "controlsMenu", "VolumeDown"));
+        QCOMPARE(volume->value(), 0);
         for (int i = 0; i < 25; ++i)
-            window.BDControlsMenu(entryWithData(window.controlsMenu, QStringLiteral("VolumeUp")));
-        QCOMPARE(window.volumeSlider->value(), 100);
+            window.BDControlsMenu(entry(window, "controlsMenu", "VolumeUp"));
+        QCOMPARE(volume->value(), 100);
+        QCOMPARE(window.playback().volume(), 100);
         for (const char* data : {"Stop", "Pre", "Next", "Forward", "Backward", "Navigation", "FullScreen",
                                  "Title", "Chapter", "Pause", "Resume"}) {
-            QAction entry;
-            entry.setData(QString(data));
-            window.BDControlsMenu(&entry);
+            QAction action;
+            action.setData(QString(data));
+            window.BDControlsMenu(&action);
         }
-        QVERIFY(!window.engineProcess);
-        QVERIFY(!window.isFullScreen);
+        QVERIFY(!window.playback().hasEngine());
+        QVERIFY(!window.isFullScreenMode());
     }
 
     void controlsDriveEngine() {
@@ -378,31 +219,29 @@ private slots:
         startPlaying(window, fake, 100);
         QVERIFY(fake.waitForCommand("volume 50 2"));
         auto choose = [&](const char* data) {
-            QAction* action = entryWithData(window.controlsMenu, QString(data));
-            if (!action && window.playPauseAction->data().toString() == QLatin1String(data))
-                action = window.playPauseAction;
+            QAction* action = entry(window, "controlsMenu", data);
             QVERIFY2(action, data);
             window.BDControlsMenu(action);
         };
         choose("Pause");
         QVERIFY(fake.waitForCommand("pause"));
-        QCOMPARE(window.playPauseAction->data().toString(), QStringLiteral("Resume"));
+        QCOMPARE(playPauseEntry(window)->data().toString(), QStringLiteral("Resume"));
         choose("Resume");
-        QCOMPARE(window.playPauseAction->data().toString(), QStringLiteral("Pause"));
+        QCOMPARE(playPauseEntry(window)->data().toString(), QStringLiteral("Pause"));
         choose("VolumeUp");
         QVERIFY(fake.waitForCommand("pausing_keep volume 55 100"));
-        window.progressSlider->setValue(50);
+        window.playback().clickSeek(50);
         choose("Forward");
         QVERIFY(fake.waitForCommand("seek 96 2")); // past the end: four seconds before it
-        window.progressSlider->setValue(30);
+        window.playback().clickSeek(30);
         choose("Backward");
         QVERIFY(fake.waitForCommand("seek 0 2"));
-        window.BDToolMenu(window.snapshotAction);
+        window.BDToolMenu(entry(window, "toolsMenu", "Snapshot"));
         QVERIFY(fake.waitForCommand("screenshot 0"));
         choose("Stop");
         QVERIFY(fake.waitForCommand("q"));
-        QVERIFY(window.isStopped);
-        QCOMPARE(window.pageStack->currentIndex(), 0);
+        QVERIFY(window.playback().isStopped());
+        QCOMPARE(shownPage(window), QStringLiteral("startPage"));
     }
 
     void discEntries() {
@@ -411,47 +250,49 @@ private slots:
         window.setupWindow();
         startPlaying(window, fake);
         // A disc's chapter and title lists, as hung under the disc page's entries.
+        const QList<QAction*> discPage = menu(window, "discMenu")->actions();
+        QCOMPARE(discPage.size(), 5); // play, chapters, audio, subtitles, other titles
         auto* chapters = new QMenu(&window);
         QAction* chapter = chapters->addAction("Chapter 2");
         chapter->setData(61999);
-        window.discChapterAction->setMenu(chapters);
-        window.chapterMenu->addAction(chapter);
+        discPage.at(1)->setMenu(chapters);
+        menu(window, "chapterMenu")->addAction(chapter);
         auto* titles = new QMenu(&window);
         QAction* title = titles->addAction("Title 3");
         PLAY_LIST_INFO info;
         info.kind = 2;
         info.path = "/disc/BDMV/PLAYLIST/00003.mpls";
         title->setData(QVariant::fromValue(info));
-        window.discTitlesAction->setMenu(titles);
-        window.titleMenu->addAction(title);
+        discPage.at(4)->setMenu(titles);
+        menu(window, "titleMenu")->addAction(title);
 
         window.BDControlsMenu(chapter);
         QVERIFY(fake.waitForCommand("seek 61 2"));
-        QCOMPARE(window.playClock, 61000);
-        QVERIFY(!window.titleChosen);
+        QCOMPARE(window.playback().playClockMs(), qint64(61000));
+        QVERIFY(!window.playback().titleChosen());
 
-        window.sourceKind = 0;
+        window.playback().setSourceKind(SourceKind::File);
         window.BDControlsMenu(title);
-        QCOMPARE(window.sourceKind, 2);
-        QCOMPARE(window.sourceKey, info.path);
-        QVERIFY(window.titleChosen);
-        QVERIFY(window.isStopped || fake.count("q") > 0);
+        QCOMPARE(window.playback().sourceKind(), SourceKind::BluRay);
+        QCOMPARE(window.playback().sourceKey(), info.path);
+        QVERIFY(window.playback().titleChosen());
         QVERIFY(fake.waitForCommand("q"));
     }
 
     void toolsEntries() {
         AnsweredWindow window;
         window.setupWindow();
-        QAction* list = entryWithData(window.toolsMenu, QStringLiteral("PlayList"));
-        QVERIFY(window.playListTable && window.playListTable->isHidden());
+        QAction* list = entry(window, "toolsMenu", "PlayList");
+        auto* table = window.part<QTableWidget>("playListTable");
+        QVERIFY(table && table->isHidden());
         window.BDToolMenu(list);
-        QVERIFY(!window.playListTable->isHidden());
+        QVERIFY(!table->isHidden());
         window.BDToolMenu(list);
-        QVERIFY(window.playListTable->isHidden());
-        window.BDToolMenu(entryWithData(window.toolsMenu, QStringLiteral("Preferences")));
+        QVERIFY(table->isHidden());
+        window.BDToolMenu(entry(window, "toolsMenu", "Preferences"));
         QCOMPARE(window.preferenceRuns, 1);
-        window.BDToolMenu(window.snapshotAction); // no engine: nothing
-        QVERIFY(!window.engineProcess);
+        window.BDToolMenu(entry(window, "toolsMenu", "Snapshot")); // no engine: nothing
+        QVERIFY(!window.playback().hasEngine());
     }
 
     void preferencesThroughMenu() {
@@ -459,12 +300,14 @@ private slots:
         AnsweredWindow window;
         window.realPreferences = true;
         window.setupWindow();
-        auto answer = [](int index, const char* button) {
-            QTimer::singleShot(0, [=] {
+        int shownIndex = -1;
+        auto answer = [&shownIndex](int index, const char* button) {
+            QTimer::singleShot(0, [=, &shownIndex] {
                 QTRY_VERIFY(QApplication::activeModalWidget());
                 QWidget* dialog = QApplication::activeModalWidget();
                 auto* box = dialog->findChild<QComboBox*>("formatBox");
                 QVERIFY(box);
+                shownIndex = box->currentIndex();
                 box->setCurrentIndex(index);
                 auto* b = dialog->findChild<QPushButton*>(button);
                 QVERIFY(b);
@@ -472,13 +315,13 @@ private slots:
             });
         };
         answer(1, "okButton");
-        window.BDToolMenu(entryWithData(window.toolsMenu, QStringLiteral("Preferences")));
-        QCOMPARE(window.snapshotFormatIndex, 1);
-        QCOMPARE(window.snapshotFormat, QStringLiteral("PNG"));
+        window.BDToolMenu(entry(window, "toolsMenu", "Preferences"));
+        QCOMPARE(shownIndex, 0);
+        QCOMPARE(window.playback().snapshotFormat(), QStringLiteral("PNG"));
         answer(2, "cancelButton");
-        window.BDToolMenu(entryWithData(window.toolsMenu, QStringLiteral("Preferences")));
-        QCOMPARE(window.snapshotFormatIndex, 1);
-        QCOMPARE(window.snapshotFormat, QStringLiteral("PNG"));
+        window.BDToolMenu(entry(window, "toolsMenu", "Preferences"));
+        QCOMPARE(shownIndex, 1); // the confirmed choice is offered again
+        QCOMPARE(window.playback().snapshotFormat(), QStringLiteral("PNG"));
     }
 
     void helpEntriesOpenPages() {
@@ -488,8 +331,8 @@ private slots:
         QDesktopServices::setUrlHandler("http", &recorder, "open");
         DRUI window;
         window.setupWindow();
-        window.BDHelpMenu(entryWithData(window.helpMenu, QStringLiteral("Help")));
-        window.BDHelpMenu(entryWithData(window.helpMenu, QStringLiteral("Support")));
+        window.BDHelpMenu(entry(window, "helpMenu", "Help"));
+        window.BDHelpMenu(entry(window, "helpMenu", "Support"));
         window.btnAboutSlot();
         QDesktopServices::unsetUrlHandler("file");
         QDesktopServices::unsetUrlHandler("https");
@@ -512,19 +355,27 @@ private slots:
         DRUI window;
         window.setupWindow();
         window.show();
-        window.playListTable->show();
-        PLAY_LIST_INFO entry;
-        entry.path = "/x.mkv";
-        window.playList << entry;
-        window.pageStack->setCurrentIndex(1);
-        QPointer<QPushButton> oldButton = window.menuButtons.first();
-        QPointer<QMenu> oldHelp = window.helpMenu;
+        window.part<QTableWidget>("playListTable")->show();
+        PLAY_LIST_INFO listed;
+        listed.path = "/x.mkv";
+        window.appendPlayListRows({listed});
+        window.playback().showPage(Page::Disc);
+        QCOMPARE(shownPage(window), QStringLiteral("discPage"));
+        QPointer<QPushButton> oldButton = window.part<QPushButton>("menuButton1");
+        QPointer<QMenu> oldHelp = menu(window, "helpMenu");
         const QString titleBefore = window.windowTitle();
 
-        QAction* scratch = entryWithData(window.languageMenu, QStringLiteral("/KzpScratch"));
-        QVERIFY(scratch);
+        // The offered languages in file order, the current one marked.
+        const QList<QAction*> offered = menu(window, "languageMenu")->actions();
+        QCOMPARE(offered.size(), 2);
+        QCOMPARE(offered.at(0)->text(), QStringLiteral("English"));
+        QCOMPARE(offered.at(1)->data().toString(), QStringLiteral("/KzpScratch"));
+        QCOMPARE(menu(window, "languageMenu")->defaultAction(), offered.at(0));
+        QVERIFY(!offered.at(0)->icon().isNull() && offered.at(1)->icon().isNull());
+
+        QAction* scratch = offered.at(1);
         // Delivered the way a click does: through the old Help menu's signal.
-        emit window.helpMenu->triggered(scratch);
+        emit oldHelp->triggered(scratch);
         QVERIFY(oldHelp); // still alive while its signal runs
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(oldButton.isNull());
@@ -534,22 +385,24 @@ private slots:
         QVERIFY(language->configText().contains("Default=/KzpScratch"));
         const char* buttons[] = {"T-File", "T-Controls", "T-Video", "T-Audio", "T-Tools", "T-Help"};
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(window.menuButtons.at(i)->text(), QString(buttons[i]));
-        QCOMPARE(window.playPauseAction->text(), QStringLiteral("T-Play"));
-        QCOMPARE(window.recentFilesAction->text(), QStringLiteral("T-RecentFiles"));
-        QCOMPARE(window.fileMenu->actions().at(0)->text(), QStringLiteral("T-OpenFile..."));
-        QCOMPARE(window.startTitleLabel->text(), QStringLiteral("T-ProTitle"));
+            QCOMPARE(window.part<QPushButton>(QStringLiteral("menuButton%1").arg(i + 1))->text(),
+                     QString(buttons[i]));
+        QCOMPARE(playPauseEntry(window)->text(), QStringLiteral("T-Play"));
+        QCOMPARE(menu(window, "recentFilesMenu")->menuAction()->text(), QStringLiteral("T-RecentFiles"));
+        QCOMPARE(window.part<QLabel>("startTitleLabel")->text(), QStringLiteral("T-ProTitle"));
         QCOMPARE(window.windowTitle(), titleBefore);
-        QVERIFY(window.playList.isEmpty());
-        QCOMPARE(window.pageStack->currentIndex(), 0);
-        QCOMPARE(window.languageMenu->defaultAction()->data().toString(), QStringLiteral("/KzpScratch"));
-        QVERIFY(!window.languageMenu->defaultAction()->icon().isNull());
-        QVERIFY(entryWithData(window.languageMenu, QStringLiteral("/English"))->icon().isNull());
+        QVERIFY(window.playListModel().isEmpty());
+        QCOMPARE(window.part<QTableWidget>("playListTable")->rowCount(), 0);
+        QCOMPARE(shownPage(window), QStringLiteral("startPage"));
+        QMenu* languages = menu(window, "languageMenu");
+        QCOMPARE(languages->defaultAction()->data().toString(), QStringLiteral("/KzpScratch"));
+        QVERIFY(!languages->defaultAction()->icon().isNull());
+        QVERIFY(entryWithData(languages, QStringLiteral("/English"))->icon().isNull());
 
         // And back, so the next tests see English again.
-        emit window.helpMenu->triggered(entryWithData(window.languageMenu, QStringLiteral("/English")));
+        emit menu(window, "helpMenu")->triggered(entry(window, "languageMenu", "/English"));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCOMPARE(window.menuButtons.first()->text(), caption("MainWnd/File"));
+        QCOMPARE(window.part<QPushButton>("menuButton1")->text(), caption("MainWnd/File"));
         QVERIFY(language->configText().contains("Default=/English"));
     }
 
@@ -569,23 +422,25 @@ private slots:
         if (state == "paused")
             window.pausePlayback();
         if (state == "disc") {
-            window.sourceKind = 2;
+            window.playback().setSourceKind(SourceKind::BluRay);
             window.Navigation();
         }
-        QPointer<QProcess> engine = window.engineProcess;
-        QPointer<QLabel> surface = window.videoSurface;
+        QPointer<QProcess> engine = window.playback().session()->findChild<QProcess*>();
+        QVERIFY(engine);
+        QPointer<QLabel> surface = window.part<QLabel>("videoSurface");
         bool engineAliveWhenSurfaceWent = false;
         connect(surface, &QObject::destroyed,
                 [&] { engineAliveWhenSurfaceWent = engine && engine->state() != QProcess::NotRunning; });
-        emit window.helpMenu->triggered(entryWithData(window.languageMenu, QStringLiteral("/KzpScratch")));
+        emit menu(window, "helpMenu")->triggered(entry(window, "languageMenu", "/KzpScratch"));
         // Ended before the rebuild returns, not at some later point.
         QVERIFY(!engine || engine->state() == QProcess::NotRunning);
+        QVERIFY(!window.playback().hasEngine());
         QVERIFY(fake.count("q") >= 1);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(surface.isNull());
         QVERIFY(!engineAliveWhenSurfaceWent);
-        QCOMPARE(window.pageStack->currentIndex(), 0);
-        emit window.helpMenu->triggered(entryWithData(window.languageMenu, QStringLiteral("/English")));
+        QCOMPARE(shownPage(window), QStringLiteral("startPage"));
+        emit menu(window, "helpMenu")->triggered(entry(window, "languageMenu", "/English"));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 };

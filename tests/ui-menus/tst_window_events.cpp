@@ -1,20 +1,36 @@
 // The main window's own event handling: full screen and Escape, the keys of
-// the menu entries in every state, repaint-time menu states, the slider
-// filter, drag and drop, and closing.
+// the menu entries in every state, menu states by page, the slider filter,
+// drag and drop, and closing.
 #include <QLabel>
 #include <QMimeData>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSlider>
-#include <QStackedLayout>
 #include <QTableWidget>
 #include <QTest>
 #include <QUrl>
 
 #include "MenusTestSupport.h"
 #include "common/FakeEngine.h"
-#include "config/LanguageManager.h"
+#include "engine/EngineSession.h"
+
+namespace {
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+} // namespace
 
 class TestWindowEvents : public QObject {
     Q_OBJECT
@@ -26,16 +42,20 @@ class TestWindowEvents : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(&window));
     }
 
-    void startPlaying(DRUI& window, FakeEngine& fake) {
+    void play(DRUI& window) {
         window.setEnginePath(FakeEngine::program());
-        window.sourceKind = 0;
-        window.currentSource = clip;
-        window.mediaLength = 100;
+        window.playback().setSourceKind(SourceKind::File);
+        window.playback().setCurrentSource(clip);
+        window.playback().setMediaLength(100);
         window.VideoPlay();
+    }
+
+    void startPlaying(DRUI& window, FakeEngine& fake) {
+        play(window);
         QVERIFY(fake.waitForStart());
         QVERIFY(fake.waitForCommand("volume 50 2"));
         // Entries the keys stand for are enabled once the video page shows.
-        QTRY_VERIFY(entryWithData(window.controlsMenu, QStringLiteral("Forward"))->isEnabled());
+        QTRY_VERIFY(entry(window, "controlsMenu", "Forward")->isEnabled());
     }
 
     bool dropOn(DRUI& window, QMimeData* data) {
@@ -57,44 +77,39 @@ private slots:
     }
     void cleanupTestCase() { delete home; }
 
-    void fullScreenNeedsRunningEngine() {
-        DRUI window;
-        window.setupWindow();
-        showActive(window);
-        window.FullScreenBtn();
-        QTest::mouseDClick(window.videoSurface, Qt::LeftButton);
-        QTest::keyClick(&window, Qt::Key_F);
-        QVERIFY(!window.isFullScreen);
-        QVERIFY(!window.windowState().testFlag(Qt::WindowFullScreen));
-        QVERIFY(window.menuStrip->isVisible());
-    }
-
     void fullScreenAndBack() {
         FakeEngine fake;
         DRUI window;
         window.setupWindow();
         showActive(window);
-        startPlaying(window, fake);
-        window.playListTable->show();
-
+        auto* strip = window.part<QWidget>("menuStrip");
+        auto* panel = window.part<QWidget>("controlPanel");
+        auto* table = window.part<QWidget>("playListTable");
+        auto* surface = window.part<QWidget>("videoSurface");
+        // Nothing plays: no way into full screen.
+        window.FullScreenBtn();
+        QTest::mouseDClick(surface, Qt::LeftButton);
         QTest::keyClick(&window, Qt::Key_F);
-        QVERIFY(window.isFullScreen);
+        QVERIFY(!window.isFullScreenMode());
+        QVERIFY(!window.windowState().testFlag(Qt::WindowFullScreen));
+
+        startPlaying(window, fake);
+        table->show();
+        QTest::keyClick(&window, Qt::Key_F);
+        QVERIFY(window.isFullScreenMode());
         QTRY_VERIFY(window.windowState().testFlag(Qt::WindowFullScreen));
-        QVERIFY(window.menuStrip->isHidden());
-        QVERIFY(window.controlPanel->isHidden());
-        QVERIFY(window.playListTable->isHidden());
+        QVERIFY(strip->isHidden());
+        QVERIFY(panel->isHidden());
+        QVERIFY(table->isHidden());
 
         // The strip is hidden: no entry's key acts now.
         const int before = int(fake.commands().size());
-        const QVariant playData = window.playPauseAction->data();
-        QTest::keyClick(&window, Qt::Key_Up);
-        QTest::keyClick(&window, Qt::Key_Space);
-        QTest::keyClick(&window, Qt::Key_Right);
-        QTest::keyClick(&window, Qt::Key_S);
-        QTest::keyClick(&window, Qt::Key_F);
-        QCOMPARE(window.volumeSlider->value(), 50);
-        QCOMPARE(window.playPauseAction->data(), playData);
-        QVERIFY(window.isFullScreen);
+        const QVariant playData = playPauseEntry(window)->data();
+        for (Qt::Key key : {Qt::Key_Up, Qt::Key_Space, Qt::Key_Right, Qt::Key_S, Qt::Key_F})
+            QTest::keyClick(&window, key);
+        QCOMPARE(window.part<QSlider>("volumeSlider")->value(), 50);
+        QCOMPARE(playPauseEntry(window)->data(), playData);
+        QVERIFY(window.isFullScreenMode());
         // A query round trip proves the engine has read everything sent before.
         window.writeEngine("get_time_length\n");
         QVERIFY(fake.waitForCommand("get_time_length"));
@@ -104,74 +119,66 @@ private slots:
                      command.constData());
 
         QTest::keyClick(&window, Qt::Key_Escape);
-        QVERIFY(!window.isFullScreen);
+        QVERIFY(!window.isFullScreenMode());
         QTRY_VERIFY(!window.windowState().testFlag(Qt::WindowFullScreen));
-        QVERIFY(window.menuStrip->isVisible());
-        QVERIFY(window.controlPanel->isVisible());
-        QVERIFY(window.playListTable->isHidden()); // stays hidden
+        QVERIFY(strip->isVisible());
+        QVERIFY(panel->isVisible());
+        QVERIFY(table->isHidden()); // stays hidden
 
-        QTest::mouseDClick(window.videoSurface, Qt::LeftButton);
-        QVERIFY(window.isFullScreen);
-        QTest::mouseDClick(window.videoSurface, Qt::LeftButton);
-        QVERIFY(!window.isFullScreen);
-        QVERIFY(window.menuStrip->isVisible());
-    }
+        QTest::mouseDClick(surface, Qt::LeftButton);
+        QVERIFY(window.isFullScreenMode());
+        QTest::mouseDClick(surface, Qt::LeftButton);
+        QVERIFY(!window.isFullScreenMode());
+        QVERIFY(strip->isVisible());
 
-    void escapeAfterPlaybackEnded() {
-        FakeEngine fake;
-        DRUI window;
-        window.setupWindow();
-        showActive(window);
-        startPlaying(window, fake);
+        // Playback ends while in full screen: Escape still leaves it.
         window.FullScreenBtn();
-        QVERIFY(window.isFullScreen);
+        QVERIFY(window.isFullScreenMode());
         window.StopBtn();
         window.FullScreenBtn(); // quit was sent: nothing
-        QVERIFY(window.isFullScreen);
+        QVERIFY(window.isFullScreenMode());
         QTest::keyClick(&window, Qt::Key_Escape);
-        QVERIFY(!window.isFullScreen);
-        QVERIFY(window.menuStrip->isVisible());
+        QVERIFY(!window.isFullScreenMode());
+        QVERIFY(strip->isVisible());
         QTest::keyClick(&window, Qt::Key_Escape); // not full screen: nothing
-        QVERIFY(!window.isFullScreen);
+        QVERIFY(!window.isFullScreenMode());
     }
 
     void keysActInNormalWindow() {
         FakeEngine fake;
-        DRUI window;
+        AnsweredWindow window;
         window.setupWindow();
         showActive(window);
+        auto* volume = window.part<QSlider>("volumeSlider");
+        // Before the video page: only the entries enabled at start act.
+        window.playback().setSourceKind(SourceKind::File);
+        for (Qt::Key key : {Qt::Key_Right, Qt::Key_S, Qt::Key_F})
+            QTest::keyClick(&window, key);
+        QVERIFY(!window.playback().hasEngine());
+        QTest::keyClick(&window, Qt::Key_Up);
+        QCOMPARE(volume->value(), 55);
+        QTest::keyClick(&window, Qt::Key_Space); // nothing to play: asks for files
+        QCOMPARE(window.fileDialogs, 1);
+        QTest::keyClick(&window, Qt::Key_Down);
+
         startPlaying(window, fake);
         QTest::keyClick(&window, Qt::Key_Up);
-        QCOMPARE(window.volumeSlider->value(), 55);
+        QCOMPARE(volume->value(), 55);
         QVERIFY(fake.waitForCommand("pausing_keep volume 55 100"));
         QTest::keyClick(&window, Qt::Key_Down);
-        QCOMPARE(window.volumeSlider->value(), 50);
+        QCOMPARE(volume->value(), 50);
         QTest::keyClick(&window, Qt::Key_S);
         QVERIFY(fake.waitForCommand("screenshot 0"));
         QTest::keyClick(&window, Qt::Key_Right);
         QVERIFY(fake.waitForCommand("seek 60 2"));
         QTest::keyClick(&window, Qt::Key_Space);
         QVERIFY(fake.waitForCommand("pause"));
-        QCOMPARE(window.playPauseAction->data().toString(), QStringLiteral("Resume"));
+        QCOMPARE(playPauseEntry(window)->data().toString(), QStringLiteral("Resume"));
         QTest::keyClick(&window, Qt::Key_Space);
-        QCOMPARE(window.playPauseAction->data().toString(), QStringLiteral("Pause"));
+        QCOMPARE(playPauseEntry(window)->data().toString(), QStringLiteral("Pause"));
         // Navigation belongs to discs: P does nothing for a file.
         QTest::keyClick(&window, Qt::Key_P);
-        QCOMPARE(window.pageStack->currentIndex(), 2);
-    }
-
-    void keysBeforeVideoShows() {
-        AnsweredWindow window;
-        window.setupWindow();
-        showActive(window);
-        window.sourceKind = 0;
-        QTest::keyClick(&window, Qt::Key_Right);
-        QTest::keyClick(&window, Qt::Key_S);
-        QTest::keyClick(&window, Qt::Key_F);
-        QVERIFY(!window.engineProcess);
-        QTest::keyClick(&window, Qt::Key_Up);
-        QCOMPARE(window.volumeSlider->value(), 55);
-        QTest::keyClick(&window, Qt::Key_Space); // nothing to play: asks for files
+        QCOMPARE(shownPage(window), QStringLiteral("videoPage"));
         QCOMPARE(window.fileDialogs, 1);
     }
 
@@ -195,9 +202,9 @@ private slots:
         if (state == "fullscreen")
             window.FullScreenBtn();
         if (state == "disc page") {
-            window.sourceKind = 2;
+            window.playback().setSourceKind(SourceKind::BluRay);
             window.Navigation();
-            QCOMPARE(window.pageStack->currentIndex(), 1);
+            QCOMPARE(shownPage(window), QStringLiteral("discPage"));
         }
         const Qt::Key keys[] = {Qt::Key_Space, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up,    Qt::Key_Down,
                                 Qt::Key_P,     Qt::Key_S,     Qt::Key_F,    Qt::Key_Escape};
@@ -206,65 +213,75 @@ private slots:
                 QTest::keyClick(&window, key);
                 QCoreApplication::processEvents();
             }
-        QVERIFY(window.volumeSlider->value() >= 0 && window.volumeSlider->value() <= 100);
-        QVERIFY(window.menuStrip);
+        const int volume = window.part<QSlider>("volumeSlider")->value();
+        QVERIFY(volume >= 0 && volume <= 100);
+        QVERIFY(window.part<QWidget>("menuStrip"));
     }
 
-    void repaintEnablesEntries() {
+    void menuStatesFollowPage() {
+        // Never shown: neither a paint nor a show event reaches the window, yet
+        // the entries follow the video page as soon as it comes up.
         FakeEngine fake;
         DRUI window;
         window.setupWindow();
-        showActive(window);
-        QAction* forward = entryWithData(window.controlsMenu, QStringLiteral("Forward"));
-        QAction* navigation = entryWithData(window.controlsMenu, QStringLiteral("Navigation"));
+        PaintCounter counter;
+        window.installEventFilter(&counter);
+        QAction* forward = entry(window, "controlsMenu", "Forward");
+        QAction* navigation = entry(window, "controlsMenu", "Navigation");
         QVERIFY(!forward->isEnabled());
-        startPlaying(window, fake);
-        for (QMenu* menu : {window.controlsMenu, window.videoMenu, window.audioMenu, window.toolsMenu})
-            for (QAction* action : menu->actions())
+        play(window);
+        QCOMPARE(shownPage(window), QStringLiteral("videoPage"));
+        for (const char* name : {"controlsMenu", "videoMenu", "audioMenu", "toolsMenu"})
+            for (QAction* action : menu(window, name)->actions())
                 QVERIFY2(action->isEnabled() || action == navigation, qPrintable(action->data().toString()));
         QVERIFY(!navigation->isEnabled());
-        QVERIFY(window.snapshotAction->isEnabled());
-        QTRY_COMPARE(window.nowPlayingLabel->text(), QStringLiteral("    clip one.mkv"));
+        auto* nowPlaying = window.part<QLabel>("nowPlayingLabel");
+        QCOMPARE(nowPlaying->text(), QStringLiteral("    clip one.mkv"));
+        QCOMPARE(counter.paints, 0);
+        QVERIFY(fake.waitForStart());
 
         window.StopBtn(); // back to the start page: entries stay enabled
-        QCOMPARE(window.pageStack->currentIndex(), 0);
-        window.repaint();
+        QCOMPARE(shownPage(window), QStringLiteral("startPage"));
         QVERIFY(forward->isEnabled());
 
         // A disc: navigation follows the kind, the label shows the disc name.
-        window.sourceKind = 2;
-        window.discNameLabel->setText("MY DISC");
-        window.pageStack->setCurrentIndex(2);
-        QTRY_VERIFY(navigation->isEnabled());
-        QTRY_COMPARE(window.nowPlayingLabel->text(), QStringLiteral("    MY DISC"));
+        window.playback().setSourceKind(SourceKind::BluRay);
+        window.part<QLabel>("discNameLabel")->setText("MY DISC");
+        window.playback().showPage(Page::Video);
+        QVERIFY(navigation->isEnabled());
+        QCOMPARE(nowPlaying->text(), QStringLiteral("    MY DISC"));
+        QCOMPARE(counter.paints, 0);
     }
 
     void discPageHighlightsChoices() {
         DRUI window;
         window.setupWindow();
         showActive(window);
+        const QList<QAction*> discPage = menu(window, "discMenu")->actions();
+        QCOMPARE(discPage.size(), 5); // play, chapters, audio, subtitles, other titles
         auto* audio = new QMenu(&window);
         audio->addAction("English");
         QAction* japanese = audio->addAction("Japanese");
-        window.discAudioAction->setMenu(audio);
+        discPage.at(2)->setMenu(audio);
         auto* subtitles = new QMenu(&window);
         QAction* off = subtitles->addAction("Off");
         subtitles->addAction("English");
-        window.discSubtitleAction->setMenu(subtitles);
-        window.activeAudioAction = japanese;
-        window.activeSubtitleAction = off;
-        window.sourceKind = 2;
-        window.pageStack->setCurrentIndex(1);
-        window.repaint();
-        QTRY_COMPARE(audio->activeAction(), japanese);
-        QCOMPARE(subtitles->activeAction(), off);
-        QVERIFY(window.discMenu->isVisible());
-        // An entry no longer listed is left alone.
-        QAction stray("gone");
-        window.activeAudioAction = &stray;
-        window.repaint();
+        discPage.at(3)->setMenu(subtitles);
+        window.BDMenuOperate(japanese);
+        window.BDMenuOperate(off);
+        // Hovering elsewhere moves the highlight; the page puts the choices back.
+        audio->setActiveAction(nullptr);
+        subtitles->setActiveAction(nullptr);
+        window.playback().setSourceKind(SourceKind::BluRay);
+        window.playback().showPage(Page::Disc);
         QCOMPARE(audio->activeAction(), japanese);
-        window.activeAudioAction = nullptr;
+        QCOMPARE(subtitles->activeAction(), off);
+        QVERIFY(window.part<QWidget>("discMenu")->isVisible());
+        // An entry no longer listed is left alone.
+        audio->removeAction(japanese);
+        audio->setActiveAction(nullptr);
+        window.repaint();
+        QVERIFY(!audio->activeAction());
     }
 
     void sliderPressSeeks() {
@@ -272,25 +289,26 @@ private slots:
         DRUI window;
         window.setupWindow();
         showActive(window);
-        // Without an engine a press on the groove does nothing to the window.
-        window.sliderTicks = 3;
-        QTest::mousePress(window.progressSlider, Qt::LeftButton, {},
-                          QPoint(window.progressSlider->width() / 2, 5));
-        QTest::mouseRelease(window.progressSlider, Qt::LeftButton, {},
-                            QPoint(window.progressSlider->width() / 2, 5));
-        QCOMPARE(window.sliderTicks, 3);
+        auto* progress = window.part<QSlider>("progressSlider");
+        auto* volume = window.part<QSlider>("volumeSlider");
+        // Without an engine a press on the groove does nothing.
+        const QPoint middle(progress->width() / 2, progress->height() / 2);
+        QTest::mousePress(progress, Qt::LeftButton, {}, middle);
+        QTest::mouseRelease(progress, Qt::LeftButton, {}, middle);
+        QCOMPARE(window.playback().sliderValue(), 0);
+        QCOMPARE(progress->value(), 0);
 
         startPlaying(window, fake);
-        window.sliderTicks = 3;
-        const QPoint at(window.progressSlider->width() * 3 / 4, window.progressSlider->height() / 2);
-        QTest::mousePress(window.progressSlider, Qt::LeftButton, {}, at);
-        QTest::mouseRelease(window.progressSlider, Qt::LeftButton, {}, at);
-        QCOMPARE(window.sliderTicks, 0);
+        const QPoint at(progress->width() * 3 / 4, progress->height() / 2);
+        QTest::mousePress(progress, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(progress, Qt::LeftButton, {}, at);
         QVERIFY(fake.waitForCommand("seek 75 2"));
-        const QPoint quarter(window.volumeSlider->width() / 4, window.volumeSlider->height() / 2);
-        QTest::mousePress(window.volumeSlider, Qt::LeftButton, {}, quarter);
-        QTest::mouseRelease(window.volumeSlider, Qt::LeftButton, {}, quarter);
-        QCOMPARE(window.volumeSlider->value(), 25);
+        QCOMPARE(window.playback().sliderValue(), 75);
+        const QPoint quarter(volume->width() / 4, volume->height() / 2);
+        QTest::mousePress(volume, Qt::LeftButton, {}, quarter);
+        QTest::mouseRelease(volume, Qt::LeftButton, {}, quarter);
+        QCOMPARE(volume->value(), 25);
+        QVERIFY(fake.waitForCommand("pausing_keep volume 25 100"));
     }
 
     void drops() {
@@ -308,8 +326,8 @@ private slots:
         QVERIFY(dropOn(window, remote));
         delete remote;
         QVERIFY(window.refusals.isEmpty());
-        QVERIFY(!window.engineProcess);
-        QVERIFY(window.currentSource.isEmpty());
+        QVERIFY(!window.playback().hasEngine());
+        QVERIFY(window.playback().currentSource().isEmpty());
 
         QTemporaryDir plain;
         auto* folder = new QMimeData;
@@ -326,8 +344,8 @@ private slots:
         delete files;
         QVERIFY(fake.waitForStart());
         QVERIFY(fake.arguments().contains(clip));
-        QCOMPARE(window.currentSource, clip);
-        QVERIFY(window.playList.size() <= 1);
+        QCOMPARE(window.playback().currentSource(), clip);
+        QVERIFY(window.playListModel().size() <= 1);
     }
 
     void closeEndsEngine_data() {
@@ -342,22 +360,20 @@ private slots:
         window.setupWindow();
         showActive(window);
         startPlaying(window, fake);
-        QPointer<QProcess> engine = window.engineProcess;
-        qint64 pid = engine->processId();
+        QPointer<QProcess> engine = window.playback().session()->findChild<QProcess*>();
+        QVERIFY(engine);
+        const qint64 pid = engine->processId();
         QVERIFY(pid > 0);
         if (throughMenu)
-            window.BDFileMenu(entryWithData(window.fileMenu, QStringLiteral("Close")));
+            window.BDFileMenu(entry(window, "fileMenu", "Close"));
         else
             window.close();
         QVERIFY(!window.isVisible());
-        QVERIFY(!window.engineProcess || window.engineProcess->state() == QProcess::NotRunning);
+        QVERIFY(!window.playback().hasEngine());
+        QVERIFY(window.playback().isStopped());
         QVERIFY(engine.isNull() || engine->state() == QProcess::NotRunning);
         QTRY_VERIFY(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(pid)));
-        if (throughMenu) {
-            QVERIFY(fake.count("q") >= 1);
-            QVERIFY(!window.engineProcess);
-            QVERIFY(window.isStopped);
-        }
+        QVERIFY(fake.count("q") >= 1);
     }
 };
 
