@@ -209,8 +209,12 @@ void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine() {
     QVERIFY(!window->playback().hasEngine());
     QVERIFY(!fake->hasStarted());
 
-    // The length answer after the video line shows when both were handled.
-    fake->setScript({"VIDEO:  [H264]  320x240  0bpp  25.000 fps", "ANS_LENGTH=600.00"});
+    // The engine confirms the disc's two audio and two subtitle streams; the
+    // length answer after the video line shows when all were handled.
+    const QByteArray audio = "[lavf] stream 1: audio (ac3), -aid 0",
+                     subs = "[lavf] stream 3: subtitle (pgs), -sid 0";
+    fake->setScript({"Playing br://0.", audio, audio, subs, subs, "VIDEO:  [H264]  320x240  0bpp  25.000 fps",
+                     "ANS_LENGTH=600.00"});
     QLabel* length = window->part<QLabel>("lengthLabel");
     window->BDMenuOperate(this->entry(PlayMovie));
     QVERIFY(FakeEngine::waitUntil([&] { return length->text() == " 00:10:00"; }));
@@ -218,9 +222,12 @@ void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine() {
     QVERIFY(fake->waitForCommand("marker"));
     QByteArrayList streams;
     for (const QByteArray& command : fake->commands())
-        if (command.startsWith("sub_demux") || command.startsWith("switch_audio"))
+        if (command.contains("sub_demux") || command.contains("switch_audio"))
             streams << command;
     QCOMPARE(streams, sent);
+    // The counts match the disc's lists: its labelled mirrors stay.
+    QCOMPARE(texts(menu("audioTrackMenu")), (QStringList{"Disable", "English AC3", "Japanese DTS"}));
+    QCOMPARE(texts(menu("subtitleTrackMenu")), (QStringList{"Disable", "Japanese", "English"}));
 }
 
 void DiscMenusTest::entriesThatPlay_data() {
