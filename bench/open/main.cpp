@@ -74,8 +74,9 @@ int main(int argc, char** argv) {
         clock.start();
         window.addFiles(files);
         player << clock.nsecsElapsed() / 1e9;
-        if (window.mediaLength != 2)
-            std::fprintf(stderr, "unexpected length %lld\n", static_cast<long long>(window.mediaLength));
+        if (window.playback().mediaLength() != 2)
+            std::fprintf(stderr, "unexpected length %lld\n",
+                         static_cast<long long>(window.playback().mediaLength()));
         window.StopBtn();
 
         clock.restart();

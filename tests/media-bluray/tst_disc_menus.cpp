@@ -1,9 +1,9 @@
-// The disc page: tables, popups and their menu-bar mirrors, and what a
-// choice in the disc page's menu does (with the fake engine).
+// The disc page: its popups and their menu-bar mirrors, the stream choices it
+// records in the disc model, and what a choice in its menu plays (with the
+// fake engine). The tables themselves are tested with the disc model.
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
-#include <QStackedLayout>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -26,16 +26,15 @@ QStringList texts(const QMenu* menu) {
     return out;
 }
 
-QMenu* popup(QAction* entry) {
-    return entry ? entry->menu<QMenu*>() : nullptr;
-}
-
 QAction* entryNamed(QMenu* menu, const QString& text) {
     for (QAction* a : menu->actions())
         if (a->text() == text)
             return a;
     return nullptr;
 }
+
+// The disc page's entries, in their order.
+enum DiscEntry { PlayMovie, Chapters, Audio, Subtitles, Titles };
 
 } // namespace
 
@@ -46,19 +45,23 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void pageTablesAndPopups();
-    void chapterTextsAndNoAudio();
-    void discWithoutMetadataOrTitles();
-    void streamChoicesAreStoredWithoutPlaying_data();
-    void streamChoicesAreStoredWithoutPlaying();
+    void popupsAndMirrors();
+    void discWithoutMetadataAudioOrTitles();
+    void streamChoicesAreStoredAndReachTheEngine_data();
+    void streamChoicesAreStoredAndReachTheEngine();
     void entriesThatPlay_data();
     void entriesThatPlay();
+    void chapterStepsWithinTheTitle();
 
 private:
     QString disc(const QString& name, const QList<QPair<QString, genbd::Playlist>>& playlists,
                  bool metadata = true);
+    QAction* entry(DiscEntry which) const { return menu("discMenu")->actions().value(which); }
+    QMenu* popup(DiscEntry which) const { return entry(which) ? entry(which)->menu<QMenu*>() : nullptr; }
+    QMenu* menu(const QString& name) const { return window->part<QMenu>(name); }
+    QString engineFolder() const { return QString::fromLocal8Bit(kzp::test::readBytes(cwdLog).trimmed()); }
     QTemporaryDir dir;
-    QString sample, choices;
+    QString sample, choices, cwdLog, playerFolder;
     DRUI* window = nullptr;
     FakeEngine* fake = nullptr;
 };
@@ -78,6 +81,7 @@ QString DiscMenusTest::disc(const QString& name, const QList<QPair<QString, genb
 
 void DiscMenusTest::initTestCase() {
     registerPlayListInfoType();
+    playerFolder = QDir::currentPath();
     sample = dir.filePath("sample");
     genbd::DiscLayout layout = genbd::sampleDisc();
     layout.clips.clear();
@@ -96,9 +100,16 @@ void DiscMenusTest::initTestCase() {
 
 void DiscMenusTest::init() {
     fake = new FakeEngine;
+    // The engine goes through a script that records the folder it runs in.
+    cwdLog = fake->dir.filePath("cwd.txt");
+    const QString wrapper = fake->dir.filePath("engine.sh");
+    QVERIFY(writeBytes(wrapper,
+                       "#!/bin/sh\npwd -P > '" + QFile::encodeName(cwdLog) + "'\nexec '" +
+                           QFile::encodeName(FakeEngine::program()) + "' \"$@\"\n",
+                       true));
     window = new DRUI;
     window->setupWindow();
-    window->setEnginePath(FakeEngine::program());
+    window->setEnginePath(wrapper);
 }
 
 void DiscMenusTest::cleanup() {
@@ -109,148 +120,138 @@ void DiscMenusTest::cleanup() {
     fake = nullptr;
 }
 
-void DiscMenusTest::pageTablesAndPopups() {
+void DiscMenusTest::popupsAndMirrors() {
     window->buildDiscMenus(sample);
     const QString list = sample + "/BDMV/PLAYLIST/";
-    QCOMPARE(window->discNameLabel->text(), QString("Generated Test Disc"));
-    QCOMPARE(window->discPictureLabel->pixmap().size(), QSize(416, 240));
-    QCOMPARE(window->pageStack->currentIndex(), 1);
-    QCOMPARE(window->sourceKey, list + "00005.mpls");
-    QCOMPARE(window->titleTable,
-             (QMap<QString, qint32>{
-                 {list + "00000.mpls", 1}, {list + "00001.mpls", 2}, {list + "00005.mpls", 4}}));
-    QCOMPARE(window->audioChoiceTable.value(list + "00005.mpls"), 1);
-    QCOMPARE(window->subtitleChoiceTable.value(list + "00001.mpls"), 0);
-    QCOMPARE(window->discFolderTable.value(list + "00000.mpls"), sample);
-    QCOMPARE(window->chapterTable.value(list + "00005.mpls"), (QList<qint32>{0, 3000, 5000}));
+    QCOMPARE(window->part<QLabel>("discNameLabel")->text(), QString("Generated Test Disc"));
+    QCOMPARE(window->part<QLabel>("discPictureLabel")->pixmap().size(), QSize(416, 240));
+    QCOMPARE(window->playback().page(), Page::Disc);
+    QCOMPARE(window->playback().sourceKey(), list + "00005.mpls"); // the longest title
 
     const QStringList chapters{"1. 00:00:00", "2. 00:00:03", "3. 00:00:05"};
     const QStringList titles{"1. 00:00:09", "2. 00:00:06", "3. 00:00:03"};
-    QCOMPARE(texts(popup(window->discChapterAction)), chapters);
-    QCOMPARE(texts(popup(window->discAudioAction)), (QStringList{"Disable", "DEU TRUEHD"}));
-    QCOMPARE(texts(popup(window->discSubtitleAction)), QStringList{});
-    QCOMPARE(texts(popup(window->discTitlesAction)), titles);
-    QCOMPARE(window->activeAudioAction, popup(window->discAudioAction)->actions().value(1));
-    QCOMPARE(popup(window->discAudioAction)->activeAction(), window->activeAudioAction);
-    QVERIFY(!window->activeSubtitleAction);
+    QCOMPARE(texts(popup(Chapters)), chapters);
+    QCOMPARE(texts(popup(Audio)), (QStringList{"Disable", "DEU TRUEHD"}));
+    QCOMPARE(texts(popup(Subtitles)), QStringList{});
+    QCOMPARE(texts(popup(Titles)), titles);
+    QCOMPARE(popup(Audio)->activeAction(), popup(Audio)->actions().value(1));
+    QVERIFY(!popup(Subtitles)->activeAction());
 
-    const QAction* second = popup(window->discTitlesAction)->actions().value(1);
-    const PLAY_LIST_INFO info = second->data().value<PLAY_LIST_INFO>();
+    const PLAY_LIST_INFO info = popup(Titles)->actions().value(1)->data().value<PLAY_LIST_INFO>();
     QCOMPARE(info.kind, 2);
     QCOMPARE(info.path, list + "00000.mpls");
     QCOMPARE(info.duration, QString("00:00:06"));
 
     // The menu-bar mirrors hold the same entries.
-    if (window->chapterMenu)
-        QCOMPARE(texts(window->chapterMenu), chapters);
-    if (window->titleMenu)
-        QCOMPARE(texts(window->titleMenu), titles);
-    if (window->audioTrackMenu) {
-        QCOMPARE(texts(window->audioTrackMenu), (QStringList{"Disable", "DEU TRUEHD"}));
-        QVERIFY(window->audioTrackMenu->actions()[1]->isChecked());
-        QVERIFY(!window->audioTrackMenu->actions()[0]->isChecked());
-    }
-    if (window->subtitleTrackMenu)
-        QVERIFY(window->subtitleTrackMenu->actions().isEmpty());
+    QCOMPARE(texts(menu("chapterMenu")), chapters);
+    QCOMPARE(texts(menu("titleMenu")), titles);
+    QCOMPARE(texts(menu("audioTrackMenu")), (QStringList{"Disable", "DEU TRUEHD"}));
+    QVERIFY(menu("audioTrackMenu")->actions()[1]->isChecked());
+    QVERIFY(!menu("audioTrackMenu")->actions()[0]->isChecked());
+    QVERIFY(menu("subtitleTrackMenu")->actions().isEmpty());
 
-    // A second disc replaces the tables but keeps the earlier folders and choices.
+    // A second disc replaces the popups and mirrors.
     window->buildDiscMenus(choices);
-    QVERIFY(!window->titleTable.contains(list + "00000.mpls"));
-    QCOMPARE(window->discFolderTable.value(list + "00000.mpls"), sample);
-    QCOMPARE(window->titleTable.size(), 2);
-    QCOMPARE(texts(popup(window->discSubtitleAction)), (QStringList{"Disable", "Japanese", "English"}));
-    QCOMPARE(window->activeSubtitleAction, popup(window->discSubtitleAction)->actions().value(0));
-    if (window->subtitleTrackMenu)
-        QVERIFY(window->subtitleTrackMenu->actions().value(0)->isChecked());
+    QCOMPARE(texts(popup(Titles)), (QStringList{"1. 00:10:00", "2. 00:01:00"}));
+    QCOMPARE(texts(menu("titleMenu")), (QStringList{"1. 00:10:00", "2. 00:01:00"}));
+    QCOMPARE(texts(popup(Subtitles)), (QStringList{"Disable", "Japanese", "English"}));
+    QCOMPARE(popup(Subtitles)->activeAction(), popup(Subtitles)->actions().value(0));
+    QVERIFY(menu("subtitleTrackMenu")->actions().value(0)->isChecked());
 }
 
-void DiscMenusTest::chapterTextsAndNoAudio() {
+void DiscMenusTest::discWithoutMetadataAudioOrTitles() {
     genbd::Playlist p;
     p.items = {playItem("00001", 0, 1000)};
     p.items[0].audio.clear();
     p.marks = {{1, 0, 0, 0xFFFF, 0}, {1, 0, 754 * 45000, 0xFFFF, 0}};
-    const QString folder = disc("silent", {{"00000.mpls", p}});
-    window->buildDiscMenus(folder);
-    QCOMPARE(texts(popup(window->discChapterAction)), (QStringList{"1. 00:00:00", "2. 00:12:34"}));
-    QVERIFY(popup(window->discAudioAction));
-    QVERIFY(popup(window->discAudioAction)->actions().isEmpty());
-    QVERIFY(!window->activeAudioAction);
-    QCOMPARE(window->audioChoiceTable.value(window->sourceKey, -1), 0);
-}
-
-void DiscMenusTest::discWithoutMetadataOrTitles() {
-    genbd::Playlist p;
-    p.items = {playItem("00001", 0, 10)};
     window->buildDiscMenus(disc("bare", {{"00000.mpls", p}}, false));
-    QCOMPARE(window->discNameLabel->text(), QString());
-    QVERIFY(window->discPictureLabel->pixmap().isNull());
-    QCOMPARE(window->pageStack->currentIndex(), 1);
-    QCOMPARE(window->titleTable.size(), 1);
+    QCOMPARE(window->part<QLabel>("discNameLabel")->text(), QString());
+    QVERIFY(window->part<QLabel>("discPictureLabel")->pixmap().isNull());
+    QCOMPARE(window->playback().page(), Page::Disc);
+    QCOMPARE(texts(popup(Chapters)), (QStringList{"1. 00:00:00", "2. 00:12:34"}));
+    QVERIFY(popup(Audio) && popup(Audio)->actions().isEmpty() && !popup(Audio)->activeAction());
+    QVERIFY(menu("audioTrackMenu")->actions().isEmpty());
 
-    window->pageStack->setCurrentIndex(0);
+    // No title at all: nothing to show, the page stays.
+    window->playback().showPage(Page::Start);
     window->buildDiscMenus(disc("empty", {{"00000.mpls", genbd::Playlist{}}}));
-    QVERIFY(window->sourceKey.isEmpty());
-    QVERIFY(window->titleTable.isEmpty());
-    QCOMPARE(window->pageStack->currentIndex(), 0);
+    QVERIFY(window->playback().sourceKey().isEmpty());
+    QCOMPARE(window->playback().page(), Page::Start);
     QVERIFY(!fake->hasStarted());
 }
 
-void DiscMenusTest::streamChoicesAreStoredWithoutPlaying_data() {
+void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine_data() {
     QTest::addColumn<bool>("subtitle");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<qint32>("stored");
-    QTest::newRow("subtitle English") << true << "English" << 2;
-    QTest::newRow("subtitle Disable") << true << "Disable" << 0;
-    QTest::newRow("audio Japanese") << false << "Japanese DTS" << 2;
-    QTest::newRow("audio Disable") << false << "Disable" << 0;
+    QTest::addColumn<QByteArrayList>("sent"); // stream commands once the video starts
+    QTest::newRow("subtitle English")
+        << true << "English" << 2 << QByteArrayList{"sub_demux 1", "switch_audio 0"};
+    QTest::newRow("subtitle Disable") << true << "Disable" << 0 << QByteArrayList{"switch_audio 0"};
+    QTest::newRow("audio Japanese") << false << "Japanese DTS" << 2 << QByteArrayList{"switch_audio 1"};
+    QTest::newRow("audio Disable") << false << "Disable" << 0 << QByteArrayList{};
 }
 
-void DiscMenusTest::streamChoicesAreStoredWithoutPlaying() {
+void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine() {
     QFETCH(bool, subtitle);
     QFETCH(QString, entry);
     QFETCH(qint32, stored);
+    QFETCH(QByteArrayList, sent);
     window->buildDiscMenus(choices);
-    QMenu* menu = popup(subtitle ? window->discSubtitleAction : window->discAudioAction);
-    QAction* action = entryNamed(menu, entry);
+    const QString key = window->playback().sourceKey();
+    QMenu* list = popup(subtitle ? Subtitles : Audio);
+    QAction* action = entryNamed(list, entry);
     QVERIFY(action);
     window->BDMenuOperate(action);
-    const auto& table = subtitle ? window->subtitleChoiceTable : window->audioChoiceTable;
-    QCOMPARE(table.value(window->sourceKey, -1), stored);
-    QCOMPARE(subtitle ? window->activeSubtitleAction : window->activeAudioAction, action);
-    QCOMPARE(menu->activeAction(), action);
-    QVERIFY(!window->engineProcess);
+    QCOMPARE(subtitle ? window->discModel().subtitleChoice(key) : window->discModel().audioChoice(key),
+             stored);
+    QCOMPARE(list->activeAction(), action);
+    QVERIFY(!window->playback().hasEngine());
     QVERIFY(!fake->hasStarted());
+
+    // The engine confirms the disc's two audio and two subtitle streams; the
+    // length answer after the video line shows when all were handled.
+    const QByteArray audio = "[lavf] stream 1: audio (ac3), -aid 0",
+                     subs = "[lavf] stream 3: subtitle (pgs), -sid 0";
+    fake->setScript({"Playing br://0.", audio, audio, subs, subs, "VIDEO:  [H264]  320x240  0bpp  25.000 fps",
+                     "ANS_LENGTH=600.00"});
+    QLabel* length = window->part<QLabel>("lengthLabel");
+    window->BDMenuOperate(this->entry(PlayMovie));
+    QVERIFY(FakeEngine::waitUntil([&] { return length->text() == " 00:10:00"; }));
+    window->writeEngine("marker\n");
+    QVERIFY(fake->waitForCommand("marker"));
+    QByteArrayList streams;
+    for (const QByteArray& command : fake->commands())
+        if (command.contains("sub_demux") || command.contains("switch_audio"))
+            streams << command;
+    QCOMPARE(streams, sent);
+    // The counts match the disc's lists: its labelled mirrors stay.
+    QCOMPARE(texts(menu("audioTrackMenu")), (QStringList{"Disable", "English AC3", "Japanese DTS"}));
+    QCOMPARE(texts(menu("subtitleTrackMenu")), (QStringList{"Disable", "Japanese", "English"}));
 }
 
 void DiscMenusTest::entriesThatPlay_data() {
-    QTest::addColumn<QString>("which"); // "movie", "chapter", "title"
+    QTest::addColumn<int>("which");
     QTest::addColumn<QString>("title");
     QTest::addColumn<qint32>("start");
-    QTest::newRow("play movie") << "movie"
-                                << "br://0" << 0;
-    QTest::newRow("second chapter") << "chapter"
-                                    << "br://0" << 120;
-    QTest::newRow("second title") << "title"
-                                  << "br://2" << 0;
+    QTest::newRow("play movie") << int(PlayMovie) << "br://0" << 0;
+    QTest::newRow("second chapter") << int(Chapters) << "br://0" << 120;
+    QTest::newRow("second title") << int(Titles) << "br://2" << 0;
 }
 
 void DiscMenusTest::entriesThatPlay() {
-    QFETCH(QString, which);
+    QFETCH(int, which);
     QFETCH(QString, title);
     QFETCH(qint32, start);
     window->buildDiscMenus(choices);
-    window->startPosition = 77;
-    QAction* action = window->discPlayMovieAction;
-    if (which == "chapter")
-        action = popup(window->discChapterAction)->actions().value(1);
-    else if (which == "title")
-        action = popup(window->discTitlesAction)->actions().value(1);
+    window->playback().setStartPosition(77);
+    QAction* action = which == PlayMovie ? entry(PlayMovie) : popup(DiscEntry(which))->actions().value(1);
     QVERIFY(action);
     window->BDMenuOperate(action);
-    QCOMPARE(window->startPosition, start);
-    QCOMPARE(window->titleChosen, which == "title");
-    if (which == "title")
-        QCOMPARE(window->sourceKey, choices + "/BDMV/PLAYLIST/00001.mpls");
+    QCOMPARE(window->playback().startPosition(), start);
+    QCOMPARE(window->playback().titleChosen(), which == Titles);
+    if (which == Titles)
+        QCOMPARE(window->playback().sourceKey(), choices + "/BDMV/PLAYLIST/00001.mpls");
     QVERIFY(fake->waitForStart());
     const QStringList args = fake->arguments();
     const qsizetype at = args.indexOf(title);
@@ -258,8 +259,33 @@ void DiscMenusTest::entriesThatPlay() {
     QCOMPARE(args.mid(at + 1, 2), (QStringList{"-bluray-device", choices}));
     if (start > 0)
         QVERIFY(fake->waitForCommand(QByteArray("seek ") + QByteArray::number(start) + " 2"));
-    QCOMPARE(window->playList.size(), 1);
-    QCOMPARE(window->playList[0].path, choices);
+    QCOMPARE(window->playListModel().size(), 1);
+    QCOMPARE(window->playListModel().entries()[0].path, choices);
+    QCOMPARE(window->playListModel().entries()[0].duration,
+             QString(which == Titles ? "00:01:00" : "00:10:00"));
+    // The engine runs in the disc's stream folder; the player stays where it was.
+    QCOMPARE(engineFolder(), QFileInfo(choices + "/BDMV/STREAM").canonicalFilePath());
+    QCOMPARE(QDir::currentPath(), playerFolder);
+}
+
+void DiscMenusTest::chapterStepsWithinTheTitle() {
+    window->buildDiscMenus(choices);
+    window->BDMenuOperate(entry(PlayMovie));
+    QVERIFY(fake->waitForStart());
+    // Stand at second 50, in the first chapter.
+    window->seekToChapter(50000);
+    window->DoRefreshGui();
+    QVERIFY(FakeEngine::waitUntil([&] { return window->playback().currentSecond() >= 50; }));
+    window->PlayPre(); // no chapter before the first: nothing
+    window->writeEngine("marker\n");
+    QVERIFY(fake->waitForCommand("marker"));
+    window->PlayNext();
+    QVERIFY(fake->waitForCommand("seek 120 2"));
+    QVERIFY(window->playback().playClockMs() >= 120000 && window->playback().playClockMs() < 125000);
+    const QList<QByteArray> sent = fake->commands();
+    QCOMPARE(sent.count("seek 120 2"), 1);
+    QVERIFY(sent.indexOf("seek 120 2") > sent.indexOf("marker")); // it came from Next
+    QCOMPARE(window->playListModel().size(), 1);                  // a disc title steps chapters, not entries
 }
 
 QTEST_MAIN(DiscMenusTest)

@@ -42,7 +42,17 @@ inline bool writeFakeProbe(const QString& path, const QString& log) {
         true);
 }
 
-inline QList<QStringList> probeCalls(const QString& log) {
+// An engine that logs the folder it runs in and its arguments (in the
+// probe's log format, the folder first), then becomes `engine`.
+inline bool writeRecordingEngine(const QString& path, const QString& log, const QString& engine) {
+    return writeBytes(path,
+                      "#!/bin/sh\n{ printf '%s\\0' \"$(pwd -P)\" \"$@\"; printf '\\0'; } >> '" +
+                          QFile::encodeName(log) + "'\nexec '" + QFile::encodeName(engine) + "' \"$@\"\n",
+                      true);
+}
+
+// The calls a fake probe or a recording engine logged, in order.
+inline QList<QStringList> loggedCalls(const QString& log) {
     QFile file(log);
     QList<QStringList> calls{{}};
     if (file.open(QIODevice::ReadOnly)) {

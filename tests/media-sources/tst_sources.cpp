@@ -1,5 +1,6 @@
-// Folder listing, the length probe, opening folders and the play list,
-// against a fake probe and the fake engine.
+// Folder listing, the length probe, opening folders and the play list in the
+// window, against a fake probe and the fake engine. The duplicate rule,
+// neighbours, chapter targets and title lengths are tested with the models.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -11,8 +12,10 @@
 #include <unistd.h>
 
 #include "SourcesTestSupport.h"
+#include "common/Wait.h"
 #include "config/LanguageManager.h"
 #include "dialogs/CMessageBox.h"
+#include "media/DiscScan.h"
 #include "media/FolderList.h"
 
 namespace {
@@ -42,7 +45,7 @@ void buildLayout(const QString& root, const QStringList& layout) {
 class TestSources : public QObject {
     Q_OBJECT
     PrivateHome home;
-    QString probeLog = home.path("probe.log"), engineLog = home.path("engine.log");
+    QString probeLog = home.path("probe.log");
     int folders = 0;
 
     QString freshFolder() { return home.path(QStringLiteral("case%1").arg(++folders)); }
@@ -50,14 +53,9 @@ class TestSources : public QObject {
         writeBytes(home.path("media/" + name), probeText);
         return home.path("media/" + name);
     }
-    QByteArray readEngineLog() {
-        QFile file(engineLog);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
 
 private slots:
     void initTestCase() {
-        qputenv("FAKE_ENGINE_LOG", engineLog.toLocal8Bit());
         ScriptedWindow window;
         QVERIFY(window.probePath().endsWith("/Kestrune Zyl Player/tool.exe"));
         QVERIFY(writeFakeProbe(window.probePath(), probeLog));
@@ -92,18 +90,6 @@ private slots:
         QCOMPARE(entries.size(), 9);
     }
 
-    void hundredThousandEntries() {
-        const QByteArray base = QFile::encodeName(freshFolder()) + "/";
-        QDir().mkpath(QFile::decodeName(base));
-        for (int i = 99999; i >= 0; --i)
-            ::close(::open(base + QByteArray::number(i).rightJustified(6, '0'), O_CREAT | O_WRONLY, 0644));
-        QList<FolderEntry> entries;
-        QVERIFY(listFolder(QFile::decodeName(base), entries));
-        QCOMPARE(entries.size(), 100000);
-        for (int i = 0; i < entries.size(); i += 9999)
-            QCOMPARE(entries[i].fullPath, base + QByteArray::number(i).rightJustified(6, '0'));
-    }
-
     void probeOutcomes_data() {
         QTest::addColumn<QByteArray>("probeText");
         QTest::addColumn<QString>("duration");
@@ -122,7 +108,7 @@ private slots:
         QFETCH(QString, duration);
         QFETCH(qint64, length);
         ScriptedWindow window;
-        window.probeTimeoutMs = 500;
+        window.setProbeTimeout(500);
         const bool runnable = QTest::currentDataTag() != QByteArray("not executable");
         if (!runnable)
             QFile::setPermissions(window.probePath(), QFile::ReadOwner | QFile::WriteOwner);
@@ -132,9 +118,9 @@ private slots:
         window.addFiles({file});
         QVERIFY(clock.elapsed() < 15000); // a hanging probe is killed, not waited for
         QVERIFY(writeFakeProbe(window.probePath(), probeLog));
-        QCOMPARE(window.playList.value(0).duration, duration);
-        QCOMPARE(window.mediaLength, length);
-        QCOMPARE(window.playingSource, file); // added and played all the same
+        QCOMPARE(window.playListModel().entries().value(0).duration, duration);
+        QCOMPARE(window.playback().mediaLength(), length);
+        QCOMPARE(window.playback().playingSource(), file); // added and played all the same
     }
 
     void namesReachProbeUnchanged() {
@@ -149,10 +135,10 @@ private slots:
         ScriptedWindow window;
         window.addFiles(paths);
         QDir::setCurrent(previous);
-        QCOMPARE(probeCalls(probeLog).size(), paths.size());
+        QCOMPARE(loggedCalls(probeLog).size(), paths.size());
         for (int i = 0; i < paths.size(); ++i) {
-            QCOMPARE(probeCalls(probeLog)[i], (QStringList{"-i", paths[i]}));
-            QCOMPARE(window.playList[i].duration, QStringLiteral("00:00:0%1").arg(i));
+            QCOMPARE(loggedCalls(probeLog)[i], (QStringList{"-i", paths[i]}));
+            QCOMPARE(window.playListModel().entries()[i].duration, QStringLiteral("00:00:0%1").arg(i));
         }
     }
 
@@ -179,14 +165,15 @@ private slots:
         window.btnLoadBDPath();
         QCOMPARE(window.refusals,
                  outcome == Refused ? QStringList{caption("Messages/MSG0102")} : QStringList{});
-        QCOMPARE(window.playList.size(), outcome == Dvd ? 1 : 0);
+        const QList<PLAY_LIST_INFO>& entries = window.playListModel().entries();
+        QCOMPARE(entries.size(), outcome == Dvd ? 1 : 0);
         if (outcome == Dvd) {
-            QCOMPARE(window.playList[0].kind, 1);
-            QCOMPARE(window.playList[0].path, window.folderAnswer);
-            QCOMPARE(window.playingSource, window.folderAnswer);
-            QCOMPARE(window.sourceKind, 1);
+            QCOMPARE(entries[0].kind, 1);
+            QCOMPARE(entries[0].path, window.folderAnswer);
+            QCOMPARE(window.playback().playingSource(), window.folderAnswer);
+            QCOMPARE(window.playback().sourceKind(), SourceKind::Dvd);
         } else if (outcome == Bluray) { // the disc loader got the chosen folder itself
-            QCOMPARE(window.discNameLabel->text(), QStringLiteral("Test Disc"));
+            QCOMPARE(window.part<QLabel>("discNameLabel")->text(), QStringLiteral("Test Disc"));
         }
     }
 
@@ -195,13 +182,13 @@ private slots:
         window.filesAnswer = {media("playing.mp4")};
         window.btnOpenFile();
         window.btnLoadBDPath(); // cancelled: keeps playing
-        QCOMPARE(window.playingSource, window.filesAnswer[0]);
-        QVERIFY(!window.isStopped);
+        QCOMPARE(window.playback().playingSource(), window.filesAnswer[0]);
+        QVERIFY(!window.playback().isStopped());
         window.folderAnswer = freshFolder();
         QDir().mkpath(window.folderAnswer);
         window.btnLoadBDPath();
         QCOMPARE(window.refusals.size(), 1);
-        QVERIFY(window.playingSource.isEmpty() && window.isStopped);
+        QVERIFY(window.playback().playingSource().isEmpty() && window.playback().isStopped());
 
         // The real refusal box, placed a third into the window and dismissed here.
         window.realRefusal = true;
@@ -226,26 +213,33 @@ private slots:
                       b = media("b.mp4", "  Duration: 00:00:02.00\n"), c = media("c.mp4");
         window.filesAnswer = {b};
         window.btnOpenFile();
-        window.addFiles({a, b, c}); // b is listed already
-        QCOMPARE(window.mediaLength, 1LL);
+        window.addFiles({a, b, c}); // b is listed already; a, the first, plays
+        QCOMPARE(window.playback().playingSource(), a);
+        QCOMPARE(window.playback().mediaLength(), 1LL);
         window.appendPlayListRows({PLAY_LIST_INFO{1, "/", ""}, PLAY_LIST_INFO{2, "/mnt", ""}});
         window.addFiles({b}); // plays again, no row
-        QCOMPARE(window.mediaLength, 2LL);
-        QCOMPARE(probeCalls(probeLog).size(), 5);
+        QCOMPARE(window.playback().mediaLength(), 2LL);
+        QCOMPARE(loggedCalls(probeLog).size(), 5);
         const QStringList texts{"    b.mp4", "    a clip.mkv", "    c.mp4", "    /", "    /mnt"};
-        QCOMPARE(window.playListTable->rowCount(), texts.size());
-        QCOMPARE(window.playList.size(), texts.size());
+        auto* table = window.part<QTableWidget>("playListTable");
+        QCOMPARE(table->rowCount(), texts.size());
+        QCOMPARE(window.playListModel().size(), texts.size());
+        const auto marked = [table](int playing) {
+            for (int row = 0; row < table->rowCount(); ++row)
+                if (table->item(row, 0)->icon().isNull() == (row == playing))
+                    return false;
+            return table->selectionModel()->selectedRows().value(0).row() == playing;
+        };
         for (int row = 0; row < texts.size(); ++row) {
-            const QTableWidgetItem* item = window.playListTable->item(row, 0);
+            const QTableWidgetItem* item = table->item(row, 0);
             QCOMPARE(item->text(), texts[row]);
-            QCOMPARE(item->data(Qt::UserRole).value<PLAY_LIST_INFO>().path, window.playList[row].path);
-            QCOMPARE(item->icon().isNull(), row != 0); // b plays
+            QCOMPARE(item->data(Qt::UserRole).value<PLAY_LIST_INFO>().path,
+                     window.playListModel().entries()[row].path);
         }
-        QCOMPARE(window.playListTable->selectionModel()->selectedRows().value(0).row(), 0);
-        window.playingSource = "/mnt";
-        window.markPlayingRow();
-        QVERIFY(window.playListTable->item(0, 0)->icon().isNull());
-        QVERIFY(!window.playListTable->item(4, 0)->icon().isNull());
+        QVERIFY(marked(0)); // b plays
+        window.PlayListItemDoubleClick(2, 0);
+        QCOMPARE(window.playback().playingSource(), c);
+        QVERIFY(marked(2));
     }
 
     void previousNextEntries() {
@@ -255,77 +249,66 @@ private slots:
         window.addFiles({a, b});
         window.addDvdFolder(dvd);
         window.addFiles({a});
+        const PlaybackController& playback = window.playback();
         window.PlayPre(); // first entry: nothing, keeps playing
-        QVERIFY(window.playingSource == a && !window.isStopped);
+        QVERIFY(playback.playingSource() == a && !playback.isStopped());
         window.PlayNext();
-        QCOMPARE(window.playingSource, b);
+        QCOMPARE(playback.playingSource(), b);
         window.PlayNext(); // into the DVD entry, reopened as a folder
-        QVERIFY(window.playingSource == dvd && window.sourceKind == 1);
-        window.PlayNext(); // last entry: nothing
-        QVERIFY(window.playingSource == dvd && !window.isStopped);
+        QVERIFY(playback.playingSource() == dvd && playback.sourceKind() == SourceKind::Dvd);
         window.PlayPre();
-        QVERIFY(window.playingSource == b && window.sourceKind == 0);
+        QVERIFY(playback.playingSource() == b && playback.sourceKind() == SourceKind::File);
         window.PlayListItemDoubleClick(7, 0); // no such cell: not even a stop
-        QVERIFY(!window.isStopped);
+        QVERIFY(!playback.isStopped());
         window.PlayListItemDoubleClick(0, 0);
-        QCOMPARE(window.playingSource, a);
-        QCOMPARE(window.playList.size(), 3);
-    }
-
-    void chapterSteps_data() {
-        QTest::addColumn<QString>("position");
-        QTest::addColumn<bool>("next");
-        QTest::addColumn<int>("target"); // -1: nothing happens
-        QTest::newRow("450 next") << "450.7" << true << 600;
-        QTest::newRow("450 previous") << "450" << false << 0;
-        QTest::newRow("250 previous") << "250" << false << -1;
-        QTest::newRow("700 next") << "700" << true << -1;
-        QTest::newRow("start next") << "" << true << 300;
-    }
-    void chapterSteps() {
-        QFETCH(QString, position);
-        QFETCH(bool, next);
-        QFETCH(int, target);
-        QFile::remove(engineLog);
-        ScriptedWindow window;
-        window.addFiles({media("title.m2ts")});
-        window.sourceKind = 2;
-        window.sourceKey = "/disc/BDMV/PLAYLIST/00000.mpls";
-        window.chapterTable[window.sourceKey] = {0, 300000, 600000};
-        window.positionText = position;
-        window.playClock = 123;
-        next ? window.PlayNext() : window.PlayPre();
-        window.writeEngine("marker\n");
-        QTRY_VERIFY(readEngineLog().contains("marker"));
-        QCOMPARE(readEngineLog().contains("\nseek " + QByteArray::number(target) + " 2\n"), target >= 0);
-        QVERIFY(target >= 0 || !readEngineLog().contains("seek"));
-        QCOMPARE(window.playClock, target < 0 ? 123LL : target * 1000LL);
+        QCOMPARE(playback.playingSource(), a);
+        QCOMPARE(window.playListModel().size(), 3);
     }
 
     void blurayTitleEntry() {
         ScriptedWindow window;
         const QString disc = freshFolder(), key = disc + "/BDMV/PLAYLIST/00000.mpls",
-                      previous = QDir::currentPath();
+                      engineLog = home.path("engine.log"), playerFolder = QDir::currentPath();
         buildLayout(disc, {"bluray"});
+        QVERIFY(writeRecordingEngine(home.path("engine.sh"), engineLog, window.enginePath()));
+        window.setEnginePath(home.path("engine.sh"));
+        // The folders of the engines started so far, once the n-th has started.
+        const auto engineFolders = [&](int started) {
+            QStringList folders;
+            kzp::test::waitUntil([&] { return loggedCalls(engineLog).size() >= started; });
+            for (const QStringList& call : loggedCalls(engineLog))
+                folders << call.value(0);
+            return folders;
+        };
         window.addBluRayTitle(); // no title chosen: nothing
-        window.sourceKey = key;
-        window.discFolderTable[key] = disc;
-        ClipInfo first, second;
-        first.clipDuration = 1500;
-        second.clipDuration = 2999;
-        window.clipTable[key] = {first, second};
+        QVERIFY(window.playListModel().isEmpty());
+        DiscInfo info;
+        info.folder = disc;
+        info.titles = {
+            DiscTitle{1, key, 0, "", {ClipInfo{0, 0, 1500, ""}, ClipInfo{0, 0, 2999, ""}}, {}, {}, {}}};
+        window.discModel().load(info);
+        window.playback().setSourceKey(key);
         window.addBluRayTitle();
+        QCOMPARE(engineFolders(1).size(), 1);
         window.addBluRayTitle();
-        const QString cwd = QDir::currentPath();
-        window.sourceKey = disc + "/unknown"; // in no table: the key itself, length 0
+        QCOMPARE(window.playback().playingSource(), disc);
+        QCOMPARE(engineFolders(2).size(), 2);
+        // The engine runs in the disc's stream folder, and so do later engines
+        // until another disc plays; the player itself stays where it was.
+        window.addFiles({media("after.mp4")});
+        const QString streams = QFileInfo(disc + "/BDMV/STREAM").canonicalFilePath();
+        QCOMPARE(engineFolders(3), QStringList(3, streams));
+        QCOMPARE(QDir::currentPath(), playerFolder);
+
+        window.playback().setSourceKey(disc + "/unknown"); // in no table: the key itself, length 0
         window.addBluRayTitle();
-        QDir::setCurrent(previous);
-        QCOMPARE(window.playList.size(), 2);
-        QCOMPARE(window.playList[0].kind, 2);
-        QCOMPARE(window.playList[0].path, disc);
-        QCOMPARE(window.playList[0].duration, QStringLiteral("00:00:03")); // whole seconds per clip
-        QCOMPARE(window.playList[1].duration, QStringLiteral("00:00:00"));
-        QCOMPARE(QFileInfo(cwd).canonicalFilePath(), QFileInfo(disc + "/BDMV/STREAM").canonicalFilePath());
+        const QList<PLAY_LIST_INFO>& entries = window.playListModel().entries();
+        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries[0].kind, 2);
+        QCOMPARE(entries[0].path, disc);
+        QCOMPARE(entries[0].duration, QStringLiteral("00:00:03"));
+        QCOMPARE(entries[2].path, disc + "/unknown");
+        QCOMPARE(entries[2].duration, QStringLiteral("00:00:00"));
     }
 };
 

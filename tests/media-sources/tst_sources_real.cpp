@@ -55,36 +55,44 @@ private slots:
         QVERIFY(run("dvdauthor", {"-o", dvd, "-t", mpg}) && run("dvdauthor", {"-o", dvd, "-T"}));
 
         ScriptedWindow window;
-        const QString bin = QCoreApplication::applicationDirPath();
-        window.setEnginePath(bin + "/Player.exe");
+        const QString bin = QCoreApplication::applicationDirPath(), engineLog = home.path("engine.log");
+        QVERIFY(writeRecordingEngine(home.path("engine.sh"), engineLog, bin + "/Player.exe"));
+        window.setEnginePath(home.path("engine.sh"));
         QFile::remove(window.probePath());
         QVERIFY(QFile::copy(bin + "/tool", window.probePath()));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const PlaybackController& playback = window.playback();
+        const QList<PLAY_LIST_INFO>& entries = window.playListModel().entries();
+        // The arguments of the last engine started (the folder it ran in dropped).
+        const auto lastArguments = [&] {
+            return loggedCalls(engineLog).value(loggedCalls(engineLog).size() - 1).mid(1);
+        };
+        // The slider follows the engine's position answers from 0 on each start.
+        const auto plays = [&] { return playback.sliderValue() >= 1; };
 
         window.filesAnswer = {a, b};
         window.btnOpenFile();
-        QCOMPARE(window.playList.size(), 2);
-        QCOMPARE(window.playList[0].duration, QStringLiteral("00:00:03"));
-        QCOMPARE(window.playList[1].duration, QStringLiteral("00:00:05"));
-        QCOMPARE(window.mediaLength, 3LL);
-        QVERIFY(window.engineProcess && window.engineProcess->arguments().contains(a));
-        QTRY_VERIFY2_WITH_TIMEOUT(window.positionText.toDouble() >= 1, "first clip plays", 15000);
+        QCOMPARE(entries.size(), 2);
+        QCOMPARE(entries[0].duration, QStringLiteral("00:00:03"));
+        QCOMPARE(entries[1].duration, QStringLiteral("00:00:05"));
+        QCOMPARE(playback.mediaLength(), 3LL);
+        QTRY_VERIFY2_WITH_TIMEOUT(plays(), "first clip plays", 15000);
+        QVERIFY(lastArguments().contains(a));
         window.PlayNext();
-        QCOMPARE(window.mediaLength, 5LL);
-        QVERIFY(window.engineProcess->arguments().contains(b));
-        QTRY_VERIFY2_WITH_TIMEOUT(window.positionText.toDouble() >= 1, "second clip plays", 15000);
+        QCOMPARE(playback.mediaLength(), 5LL);
+        QTRY_VERIFY2_WITH_TIMEOUT(plays(), "second clip plays", 15000);
+        QVERIFY(lastArguments().contains(b));
 
         window.folderAnswer = dvd;
-        window.positionText.clear();
         window.btnLoadBDPath();
-        QCOMPARE(window.playList.value(2).kind, 1);
-        const QStringList args = window.engineProcess->arguments();
+        QCOMPARE(entries.value(2).kind, 1);
+        // The length comes from the engine's first answer (4 s authored).
+        QTRY_VERIFY_WITH_TIMEOUT(playback.mediaLength() >= 3 && playback.mediaLength() <= 5, 15000);
+        QTRY_VERIFY2_WITH_TIMEOUT(plays(), "DVD plays", 15000);
+        const QStringList args = lastArguments();
         QVERIFY(args.contains("dvd://1"));
         QCOMPARE(args.value(args.indexOf("-dvd-device") + 1), dvd);
-        // The length comes from the engine's first answer (4 s authored).
-        QTRY_VERIFY_WITH_TIMEOUT(window.mediaLength >= 3 && window.mediaLength <= 5, 15000);
-        QTRY_VERIFY2_WITH_TIMEOUT(window.positionText.toDouble() >= 1, "DVD plays", 15000);
         window.StopBtn();
     }
 };
