@@ -99,20 +99,10 @@ void PlaybackControllerTest::startOrderAndReports() {
     c.setWindowIdProvider([] { return quint64(4711); });
     c.setDataFolder(rig.data.path()); // the separator is added for the engine
     QSignalSpy states(&c, &PlaybackController::stateChanged);
-    QSignalSpy pages(&c, &PlaybackController::pageChanged);
-    QSignalSpy ranges(&c, &PlaybackController::sliderRangeChanged);
-    QSignalSpy values(&c, &PlaybackController::sliderValueChanged);
-    QSignalSpy enabled(&c, &PlaybackController::sliderEnabledChanged);
-    QSignalSpy icons(&c, &PlaybackController::playIconChanged);
     QSignalSpy started(&c, &PlaybackController::started);
-    QStringList entries;
-    connect(&c, &PlaybackController::playPauseEntryChanged, this,
-            [&](const char* key, const QString& data) { entries << QLatin1String(key) + ' ' + data; });
     bool engineAtPreparing = true;
-    connect(&c, &PlaybackController::preparingStart, this, [&](const QString&, SourceKind kind) {
-        engineAtPreparing = c.session()->hasEngine();
-        QCOMPARE(kind, SourceKind::File);
-    });
+    connect(&c, &PlaybackController::preparingStart, this,
+            [&] { engineAtPreparing = c.session()->hasEngine(); });
 
     c.setVolume(35); // no engine yet: remembered for the start
     c.setStartPosition(30);
@@ -131,13 +121,7 @@ void PlaybackControllerTest::startOrderAndReports() {
     QCOMPARE(last<PlaybackState>(states), PlaybackState::Playing);
     QVERIFY(c.isPlaying() && !c.isStopped() && c.hasEngine());
     QCOMPARE(c.playingSource(), source);
-    QCOMPARE(last<Page>(pages), Page::Video);
     QCOMPARE(c.page(), Page::Video);
-    QCOMPARE(last<int>(ranges), 100);
-    QCOMPARE(last<int>(values), 0);
-    QCOMPARE(last<bool>(enabled), true);
-    QCOMPARE(last<bool>(icons), true);
-    QCOMPARE(entries, QStringList{"MainWnd/Pause Pause"});
     QCOMPARE(last<QString>(started), source);
     QVERIFY(rig.timerActive());
 }
@@ -162,17 +146,12 @@ void PlaybackControllerTest::playAgainPausesThenResumes() {
     rig.play();
     QVERIFY(rig.fake.waitForCommand("volume 50 2"));
     QProcess* engine = engineProcess(*c.session());
-    QStringList entries;
-    connect(&c, &PlaybackController::playPauseEntryChanged, this,
-            [&](const char* key, const QString& data) { entries << QLatin1String(key) + ' ' + data; });
-    QSignalSpy icons(&c, &PlaybackController::playIconChanged);
 
     c.play();
     QVERIFY(rig.fake.waitForCommand("pause"));
     QCOMPARE(c.state(), PlaybackState::Paused);
     QVERIFY(!rig.timerActive());
     QVERIFY(c.session()->isOutputPaused());
-    QCOMPARE(last<bool>(icons), false);
 
     const int sent = int(rig.fake.commands().size());
     const int lengthPolls = rig.fake.count("get_time_length");
@@ -181,8 +160,6 @@ void PlaybackControllerTest::playAgainPausesThenResumes() {
     QCOMPARE(c.state(), PlaybackState::Playing);
     QVERIFY(rig.timerActive());
     QVERIFY(!c.session()->isOutputPaused());
-    QCOMPARE(last<bool>(icons), true);
-    QCOMPARE(entries, (QStringList{"MainWnd/Resume Resume", "MainWnd/Pause Pause"}));
     // Resuming sends nothing itself: the next poll is what wakes the engine.
     QVERIFY(rig.fake.waitForCommand("get_time_length", lengthPolls + 1));
     QCOMPARE(rig.fake.commands().value(sent), QByteArray("get_time_length"));
