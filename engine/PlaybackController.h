@@ -121,12 +121,18 @@ public:
     void sliderReleased();
     // A click on the position slider away from its handle.
     void clickSeek(int value);
+    // The position slider as the window shows it: keys and the wheel move it
+    // without a seek, and Forward and Backward step from there.
+    void setShownSliderValue(int value) { slider = qBound(0, value, sliderMax); }
     void seekForward();
     void seekBackward();
     // To a second within the source: chapters, previous and next on a disc.
     void seekToSecond(qint64 seconds);
     void toggleMute();
     void setVolume(int value);
+    // The volume the next start asks for, as the window's slider shows it:
+    // keys and the wheel move that slider without a command.
+    void setStartVolume(int value) { volume_ = value; }
     // False when there is no engine to take the choice.
     bool chooseSubtitle(int entry);
     bool chooseAudio(int entry);

@@ -184,6 +184,7 @@ TitleChoice DRUI::titleChoice(const QString& key) const {
 }
 
 void DRUI::VideoPlay() {
+    controller->setStartVolume(volumeSlider ? volumeSlider->value() : 50);
     controller->setTitleChoice(titleChoice(controller->sourceKey()));
     controller->play();
 }
@@ -239,10 +240,12 @@ void DRUI::SliderMouseLButtonPress(QObject* object, QEvent* event) {
 }
 
 void DRUI::seekForward() {
+    controller->setShownSliderValue(progressSlider ? progressSlider->value() : 0);
     controller->seekForward();
 }
 
 void DRUI::seekBackward() {
+    controller->setShownSliderValue(progressSlider ? progressSlider->value() : 0);
     controller->seekBackward();
 }
 

@@ -24,6 +24,7 @@
 #include "common/FakeEngine.h"
 #include "common/MediaClips.h"
 #include "common/TestEnv.h"
+#include "engine/EngineTestSupport.h"
 #include "ui/DRUI.h"
 
 namespace {
@@ -61,10 +62,15 @@ void runFor(int ms) {
 
 // Plays `path` as a file of `length` seconds.
 void playFile(DRUI& window, const QString& path, qint64 length) {
-    window.currentSource = path;
-    window.sourceKind = 0;
-    window.mediaLength = length;
+    window.playback().setCurrentSource(path);
+    window.playback().setSourceKind(SourceKind::File);
+    window.playback().setMediaLength(length);
     window.VideoPlay();
+}
+
+// The engine process the window's playback holds.
+QProcess* engineOf(DRUI& window) {
+    return engineProcess(*window.playback().session());
 }
 
 struct CpuFigures {
@@ -107,12 +113,12 @@ CpuFigures measurePlayback(int seconds) {
     window.show();
     runFor(500);
     playFile(window, clip, seconds + 10);
-    if (!window.engineProcess || !window.engineProcess->waitForStarted(5000)) {
+    if (!engineOf(window) || !engineOf(window)->waitForStarted(5000)) {
         figures.why = "engine did not start";
         return figures;
     }
     runFor(3000); // past start-up
-    const qint64 pid = window.engineProcess->processId();
+    const qint64 pid = engineOf(window)->processId();
     const double player0 = processCpuSeconds();
     const double engine0 = childCpuSeconds(pid);
     QElapsedTimer wall;
@@ -121,7 +127,7 @@ CpuFigures measurePlayback(int seconds) {
     const double elapsed = double(wall.nsecsElapsed()) / 1e9;
     const double player1 = processCpuSeconds();
     const double engine1 = childCpuSeconds(pid);
-    if (window.isStopped || engine1 < 0) {
+    if (window.playback().isStopped() || engine1 < 0) {
         figures.why = "playback ended early";
         return figures;
     }

@@ -3,9 +3,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QImageReader>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "config/DataFolder.h"
 #include "engine/EngineCommands.h"
 #include "engine/EngineLine.h"
 #include "engine/Snapshots.h"
@@ -28,6 +31,8 @@ private slots:
     void launcherRewrite_data();
     void launcherRewrite();
     void snapshotNames();
+    void savedSnapshotFormats();
+    void snapshotFailures();
 };
 
 void EngineLinesTest::classify_data() {
@@ -156,7 +161,7 @@ void EngineLinesTest::arguments() {
     QFETCH(QString, path);
     QFETCH(QStringList, tail);
     EngineSource source;
-    source.kind = kind;
+    source.kind = SourceKind(kind);
     source.titleChosen = titleChosen;
     source.hasTitle = hasTitle;
     source.title = 7;
@@ -229,6 +234,94 @@ void EngineLinesTest::snapshotNames() {
     const QString bare = dir.filePath("a.b/noext");
     QFile(bare).open(QIODevice::WriteOnly);
     QCOMPARE(firstFreeFileName(bare), dir.filePath("a.b/noext (2)"));
+}
+
+namespace {
+
+// A picture as the engine leaves it, or an empty text when it cannot be made.
+QString engineFile(const QTemporaryDir& dir, const QString& name) {
+    QImage image(16, 8, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    image.setPixel(3, 3, qRgb(0, 0, 255));
+    const QString path = dir.filePath(name);
+    return image.save(path, "PNG") ? path : QString();
+}
+
+QByteArray screenshotLine(const QString& path, const char* end = "' ***\n") {
+    return "*** screenshot '" + path.toLocal8Bit() + end;
+}
+
+} // namespace
+
+void EngineLinesTest::savedSnapshotFormats() {
+    QTemporaryDir dir;
+    const QString data = dir.filePath("data/");
+    const QString target = dir.filePath("shots/"); // missing, stored with its separator
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(writeOutputPath(data, target));
+    struct Case {
+        QString format;
+        QByteArray detected;
+    };
+    for (const Case& c :
+         {Case{"PNG", "png"}, Case{"BMP", "bmp"}, Case{"JPEG", "jpeg"}, Case{"JPG", "jpeg"}}) {
+        // Saved twice in a row: the same second must not overwrite.
+        for (int i = 0; i < 2; ++i) {
+            const QString source = engineFile(dir, "0001.png");
+            QVERIFY(!source.isEmpty());
+            const QString saved = saveEngineSnapshot(screenshotLine(source), data, c.format);
+            QVERIFY(saved.startsWith(target));
+            QVERIFY(!QFile::exists(source)); // gone once the copy is safe
+        }
+        const QStringList files = QDir(target).entryList({"*." + c.format}, QDir::Files, QDir::Name);
+        QVERIFY2(files.size() == 2, qPrintable(files.join(", ")));
+        // Either both in one second ("x.EXT", "x (2).EXT") or across two.
+        if (files[0].left(28) == files[1].left(28))
+            QVERIFY2(files[1].endsWith(" (2)." + c.format) || files[0].endsWith(" (2)." + c.format),
+                     qPrintable(files.join(", ")));
+        for (const QString& f : files) {
+            QImageReader reader(target + f);
+            reader.setDecideFormatFromContent(true);
+            QCOMPARE(reader.format(), c.detected);
+            QFile::remove(target + f);
+        }
+    }
+}
+
+void EngineLinesTest::snapshotFailures() {
+    QTemporaryDir dir;
+    const QString data = dir.filePath("data/");
+    const QString folder = dir.filePath("out/");
+    QVERIFY(QDir().mkpath(data));
+    QVERIFY(writeOutputPath(data, folder));
+
+    // Missing engine file: ignored, nothing created.
+    QVERIFY(saveEngineSnapshot(screenshotLine(dir.filePath("missing.png")), data, "JPG").isEmpty());
+    QVERIFY(!QDir(folder).exists() || QDir(folder).isEmpty());
+
+    // A line without the closing quote names nothing.
+    const QString good = engineFile(dir, "good.png");
+    QVERIFY(saveEngineSnapshot(screenshotLine(good, " ***"), data, "JPG").isEmpty());
+    QVERIFY(QFile::exists(good));
+
+    // Not an image: nothing saved, the engine's file is kept.
+    const QString junk = dir.filePath("junk.png");
+    QFile f(junk);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("this is no picture");
+    f.close();
+    QVERIFY(saveEngineSnapshot(screenshotLine(junk), data, "JPG").isEmpty());
+    QVERIFY(QFile::exists(junk));
+    QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+
+    // The snapshot folder cannot be made (a file is in the way): the engine's
+    // file is kept.
+    QFile blocker(dir.filePath("blocker"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QVERIFY(writeOutputPath(data, dir.filePath("blocker/sub/")));
+    QVERIFY(saveEngineSnapshot(screenshotLine(good), data, "JPG").isEmpty());
+    QVERIFY(QFile::exists(good));
 }
 
 QTEST_GUILESS_MAIN(EngineLinesTest)

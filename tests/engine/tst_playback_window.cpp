@@ -1,0 +1,382 @@
+// The window's part in playback: each transport slot reaches the controller
+// (and so the engine), and what the controller reports reaches the right
+// widget: page, slider, time labels, play icon, play/pause entry, track menus,
+// recent files.
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+#include "common/TestEnv.h"
+#include "config/DataFolder.h"
+#include "config/LanguageManager.h"
+#include "config/RecentFiles.h"
+#include "engine/EngineTestSupport.h"
+#include "ui/DRUI.h"
+
+KZP_TEMPORARY_HOME()
+
+namespace {
+
+// A built main window driving the fake engine.
+struct Window : DRUI {
+    Window() {
+        setupWindow();
+        setEnginePath(FakeEngine::program());
+    }
+    QMenu* menu(const char* name) const { return part<QMenu>(QLatin1String(name)); }
+    QSlider* slider(const char* name) const { return part<QSlider>(QLatin1String(name)); }
+    QString label(const char* name) const { return part<QLabel>(QLatin1String(name))->text(); }
+    QIcon icon(const char* name) const { return part<QPushButton>(QLatin1String(name))->icon(); }
+    // The page the video area shows: "startPage", "discPage" or "videoPage".
+    QString page() const {
+        for (const char* name : {"startPage", "discPage", "videoPage"})
+            if (part<QWidget>(QLatin1String(name))->isVisibleTo(this))
+                return QLatin1String(name);
+        return QString();
+    }
+    // The Controls menu's play/pause entry.
+    QAction* playPause() const {
+        for (QAction* action : menu("controlsMenu")->actions())
+            if (QStringList{"Play", "Pause", "Resume"}.contains(action->data().toString()))
+                return action;
+        return nullptr;
+    }
+    void play(const QString& path, qint64 length = 100, SourceKind kind = SourceKind::File) {
+        playback().setCurrentSource(path);
+        playback().setSourceKind(kind);
+        playback().setMediaLength(length);
+        VideoPlay();
+    }
+};
+
+QStringList texts(QMenu* menu) {
+    QStringList list;
+    for (QAction* action : menu->actions())
+        list << action->text();
+    return list;
+}
+
+// The one checked entry; -1 none, -2 more than one.
+int checkedIndex(QMenu* menu) {
+    const QList<QAction*> actions = menu->actions();
+    int found = -1;
+    for (int i = 0; i < actions.size(); ++i)
+        if (actions[i]->isChecked())
+            found = found < 0 ? i : -2;
+    return found;
+}
+
+bool sameIcon(const QIcon& icon, const char* picture) {
+    const QPixmap expected(QLatin1String{picture});
+    if (expected.isNull())
+        return false;
+    return icon.pixmap(expected.size()).toImage().convertToFormat(QImage::Format_ARGB32) ==
+           expected.toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+QString recentFile() {
+    return dataFolderPath() + "RecentConfig.txt";
+}
+
+} // namespace
+
+class PlaybackWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QFile::remove(recentFile()); }
+
+    void transportSlotsForward();
+    void sliderValueTheWindowShowsIsUsed();
+    void clickToSeek();
+    void trackMenus();
+    void rememberedChoicesReachTheMenus();
+    void titleAndChapterMenusKeptOnlyForDiscs_data();
+    void titleAndChapterMenusKeptOnlyForDiscs();
+    void recentFiles();
+};
+
+void PlaybackWindowTest::transportSlotsForward() {
+    FakeEngine fake;
+    Window w;
+    QTemporaryDir media;
+    const QString source = makeSource(media, "clip.mkv");
+    QSlider* progress = w.slider("progressSlider");
+    w.play(source, 100);
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    const QStringList arguments = fake.arguments();
+    QCOMPARE(arguments.value(arguments.indexOf("-wid") + 1),
+             QString::number(w.part<QWidget>("videoSurface")->winId()));
+    QCOMPARE(arguments.value(arguments.indexOf("-vf") + 1), "screenshot=" + w.playback().dataFolderPath());
+    QVERIFY(w.playback().dataFolderPath().endsWith('/'));
+    QCOMPARE(w.page(), QStringLiteral("videoPage"));
+    QVERIFY(progress->isEnabled());
+    QCOMPARE(progress->maximum(), 100);
+    QVERIFY(sameIcon(w.icon("playButton"), ":/image/pause.png"));
+    QCOMPARE(w.playPause()->data().toString(), QStringLiteral("Pause"));
+    QCOMPARE(w.playPause()->text(), caption("MainWnd/Pause"));
+
+    w.pausePlayback();
+    QVERIFY(fake.waitForCommand("pause"));
+    QCOMPARE(w.playPause()->data().toString(), QStringLiteral("Resume"));
+    QCOMPARE(w.playPause()->text(), caption("MainWnd/Resume"));
+    QVERIFY(sameIcon(w.icon("playButton"), ":/image/play.png"));
+    w.resumePlayback();
+    QCOMPARE(w.playPause()->data().toString(), QStringLiteral("Pause"));
+    QVERIFY(sameIcon(w.icon("playButton"), ":/image/pause.png"));
+
+    w.SliderPress();
+    w.SliderSeek(30);
+    w.SliderRelease();
+    QVERIFY(fake.waitForCommand("seek 30 2"));
+    QCOMPARE(progress->value(), 30);
+    QCOMPARE(w.label("elapsedLabel"), QStringLiteral("00:00:30"));
+    w.seekToChapter(61999);
+    QVERIFY(fake.waitForCommand("seek 61 2"));
+
+    w.VolumeBtn();
+    QVERIFY(fake.waitForCommand("volume 0 100"));
+    QCOMPARE(w.slider("volumeSlider")->value(), 0);
+    QVERIFY(sameIcon(w.icon("volumeButton"), ":/image/no-volume.png"));
+    w.VolumeSliderSeek(80);
+    QVERIFY(fake.waitForCommand("pausing_keep volume 80 100"));
+    QCOMPARE(w.slider("volumeSlider")->value(), 80);
+    QVERIFY(sameIcon(w.icon("volumeButton"), ":/image/volume.png"));
+
+    w.Snapshot();
+    QVERIFY(fake.waitForCommand("screenshot 0"));
+    QTRY_COMPARE(QDir(snapshotFolder(w.playback().dataFolderPath())).entryList(QDir::Files).size(), 1);
+
+    w.part<QLabel>("nowPlayingLabel")->setText("clip.mkv");
+    w.StopBtn();
+    QVERIFY(fake.waitForCommand("q"));
+    QCOMPARE(w.label("elapsedLabel"), QStringLiteral("00:00:00 "));
+    QCOMPARE(w.page(), QStringLiteral("startPage"));
+    QCOMPARE(progress->value(), 0);
+    QVERIFY(!progress->isEnabled());
+    QVERIFY(w.label("nowPlayingLabel").isEmpty());
+    // The engine's "(Quit)" answer puts the play picture back.
+    QTRY_VERIFY(sameIcon(w.icon("playButton"), ":/image/play.png"));
+    QCOMPARE(w.label("lengthLabel"), QStringLiteral(" 00:01:40"));
+
+    // Navigation from a Blu-ray title goes back to the disc page.
+    w.play(media.path(), 100, SourceKind::BluRay);
+    QVERIFY(fake.waitForCommand("volume 80 2"));
+    w.Navigation();
+    QVERIFY(fake.waitForCommand("q", 2));
+    QCOMPARE(w.page(), QStringLiteral("discPage"));
+}
+
+// The window's sliders can be moved by keys or the wheel without the
+// controller hearing of it; what they show is what the next start and the
+// next Forward or Backward use.
+void PlaybackWindowTest::sliderValueTheWindowShowsIsUsed() {
+    FakeEngine fake;
+    Window w;
+    QTemporaryDir media;
+    QSlider* volume = w.slider("volumeSlider");
+    QTest::keyClick(volume, Qt::Key_PageUp);
+    QCOMPARE(volume->value(), 60);
+    w.play(makeSource(media, "first.mkv"), 600);
+    QVERIFY(fake.waitForCommand("volume 60 2"));
+
+    QSlider* progress = w.slider("progressSlider");
+    w.SliderSeek(40);
+    w.SliderRelease();
+    QTest::keyClick(progress, Qt::Key_PageUp);
+    QCOMPARE(progress->value(), 50);
+    w.seekForward();
+    QVERIFY(fake.waitForCommand("seek 110 2"));
+    QTest::keyClick(progress, Qt::Key_PageDown);
+    QTest::keyClick(progress, Qt::Key_PageDown);
+    w.seekBackward();
+    QVERIFY(fake.waitForCommand("seek 30 2"));
+
+    // A rebuilt window (language switch) shows a fresh volume slider.
+    w.VolumeSliderSeek(80);
+    w.StopBtn();
+    w.setupWindow();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the old tree goes
+    QCOMPARE(w.slider("volumeSlider")->value(), 50);
+    w.play(makeSource(media, "second.mkv"), 600);
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+}
+
+void PlaybackWindowTest::clickToSeek() {
+    FakeEngine fake;
+    Window w;
+    w.show();
+    QTemporaryDir media;
+    w.play(makeSource(media, "click.mkv"), 100);
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    QSlider* progress = w.slider("progressSlider");
+    QSlider* volume = w.slider("volumeSlider");
+    // Widths that make the click positions easy to read.
+    progress->setFixedWidth(400);
+    volume->setFixedWidth(200);
+    QTRY_COMPARE(progress->width(), 400);
+    QTRY_COMPARE(volume->width(), 200);
+    auto press = [&](QSlider* slider, double x, Qt::MouseButton button) {
+        QMouseEvent event(QEvent::MouseButtonPress, QPointF(x, 2), slider->mapToGlobal(QPointF(x, 2)), button,
+                          button, Qt::NoModifier);
+        w.SliderMouseLButtonPress(slider, &event);
+    };
+    press(progress, 300, Qt::RightButton);
+    press(progress, 300, Qt::LeftButton);
+    QVERIFY(fake.waitForCommand("seek 75 2"));
+    QCOMPARE(progress->value(), 75);
+    press(progress, 300, Qt::LeftButton); // on the handle: drags, no seek
+    press(volume, 50, Qt::LeftButton);
+    QVERIFY(fake.waitForCommand("pausing_keep volume 25 100"));
+    QCOMPARE(volume->value(), 25);
+    QCOMPARE(withoutPolls(fake.commands()),
+             (QList<QByteArray>{"volume 50 2", "seek 75 2", "pausing_keep volume 25 100"}));
+}
+
+void PlaybackWindowTest::trackMenus() {
+    FakeEngine fake;
+    fake.setScript({"Playing x.", "[lavf] stream 1: audio (aac), -aid 0, -alang eng, English",
+                    "[lavf] stream 2: audio (aac), -aid 1, -alang ger, German",
+                    "[lavf] stream 3: subtitle (srt), -sid 0, -slang eng, English subs", "VIDEO:  [H264]"});
+    Window w;
+    QMenu* audio = w.menu("audioTrackMenu");
+    QMenu* subtitles = w.menu("subtitleTrackMenu");
+    QMenu* channels = w.menu("audioChannelMenu");
+    // Without an engine a choice is not taken: nothing gets checked.
+    audio->addAction("stale")->setData(1);
+    w.BDAudioMenu(audio->actions()[0]);
+    w.BDAudioMenu(channels->actions()[1]);
+    QCOMPARE(checkedIndex(audio), -1);
+    QCOMPARE(checkedIndex(channels), 0);
+
+    QTemporaryDir media;
+    w.play(makeSource(media, "tracks.mkv"));
+    QTRY_COMPARE(texts(audio), (QStringList{"Disable", "Audio 1", "Audio 2"}));
+    QCOMPARE(texts(subtitles), (QStringList{"Disable", "Subtitle 1"}));
+    QCOMPARE(checkedIndex(audio), 1);
+    QVERIFY(!audio->actions()[0]->isCheckable());
+    QCOMPARE(audio->actions().last()->data().toInt(), 2);
+    QCOMPARE(checkedIndex(subtitles), 0);
+
+    w.BDAudioMenu(audio->actions()[2]);
+    w.BDVideoMenu(subtitles->actions()[1]);
+    w.BDAudioMenu(channels->actions()[2]);
+    QCOMPARE(checkedIndex(audio), 2);
+    QCOMPARE(checkedIndex(subtitles), 1);
+    QCOMPARE(checkedIndex(channels), 2);
+    QMenu stray; // an entry of some other menu is no track choice
+    w.BDAudioMenu(stray.addAction("x"));
+    w.writeEngine("marker\n");
+    QVERIFY(fake.waitForCommand("marker"));
+    QCOMPARE(withoutPolls(fake.commands()),
+             (QList<QByteArray>{"volume 50 2", "pausing_keep switch_audio 0", "pausing_keep switch_audio 1",
+                                "pausing_keep sub_demux 0", "pausing_keep balance 1 1", "marker"}));
+
+    // The video track only hides our surface.
+    w.show();
+    QWidget* surface = w.part<QWidget>("videoSurface");
+    QVERIFY(surface->isVisible());
+    w.BDVideoMenu(w.menu("videoTrackMenu")->actions()[0]);
+    QVERIFY(!surface->isVisible());
+    w.BDVideoMenu(w.menu("videoTrackMenu")->actions()[1]);
+    QVERIFY(surface->isVisible());
+    QCOMPARE(checkedIndex(w.menu("videoTrackMenu")), 1);
+
+    // A new source starts on "Stereo" again.
+    w.play(makeSource(media, "tracks2.mkv"));
+    QCOMPARE(checkedIndex(channels), 0);
+    QVERIFY(!channels->actions()[2]->isCheckable());
+}
+
+void PlaybackWindowTest::rememberedChoicesReachTheMenus() {
+    FakeEngine fake;
+    fake.setScript({"[lavf] stream 1: audio (aac), -aid 0", "[lavf] stream 2: audio (aac), -aid 1",
+                    "[lavf] stream 3: subtitle (srt), -sid 0", "VIDEO:  [H264]"});
+    Window w;
+    // A disc title's menus, built beforehand with the matching sizes.
+    QMenu* audio = w.menu("audioTrackMenu");
+    QMenu* subtitles = w.menu("subtitleTrackMenu");
+    for (int k = 0; k <= 2; ++k)
+        audio->addAction(QString("A%1").arg(k))->setData(k);
+    for (int k = 0; k <= 1; ++k)
+        subtitles->addAction(QString("S%1").arg(k))->setData(k);
+    w.playback().setTrackMenuSizes(3, 2);
+    const QString key = "/disc/BDMV/PLAYLIST/00001.mpls";
+    w.discModel().setAudioChoice(key, 2);
+    w.discModel().setSubtitleChoice(key, 1);
+    w.playback().setSourceKey(key);
+    QTemporaryDir media;
+    w.play(makeSource(media, "remembered.mkv"));
+    QVERIFY(fake.waitForCommand("switch_audio 1"));
+    QVERIFY(fake.waitForCommand("sub_demux 0"));
+    QTRY_COMPARE(checkedIndex(audio), 2);
+    QCOMPARE(checkedIndex(subtitles), 1);
+    QCOMPARE(texts(audio), (QStringList{"A0", "A1", "A2"}));
+}
+
+void PlaybackWindowTest::titleAndChapterMenusKeptOnlyForDiscs_data() {
+    QTest::addColumn<SourceKind>("kind");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("file") << SourceKind::File << false;
+    QTest::newRow("dvd") << SourceKind::Dvd << false;
+    QTest::newRow("bluray") << SourceKind::BluRay << true;
+}
+
+void PlaybackWindowTest::titleAndChapterMenusKeptOnlyForDiscs() {
+    QFETCH(SourceKind, kind);
+    QFETCH(bool, kept);
+    FakeEngine fake;
+    Window w;
+    // What the disc page put there for the disc that was loaded last.
+    w.menu("titleMenu")->addAction(QStringLiteral("1. 01:50:00"));
+    w.menu("chapterMenu")->addAction(QStringLiteral("1. 00:00:00"));
+    w.menu("chapterMenu")->addAction(QStringLiteral("2. 00:12:34"));
+    QTemporaryDir media;
+    w.play(kind == SourceKind::File ? makeSource(media, "menus.mkv") : media.path(), 100, kind);
+    QVERIFY(fake.waitForStart());
+    QCOMPARE(w.menu("titleMenu")->actions().size(), kept ? 1 : 0);
+    QCOMPARE(w.menu("chapterMenu")->actions().size(), kept ? 2 : 0);
+}
+
+void PlaybackWindowTest::recentFiles() {
+    FakeEngine fake;
+    Window w;
+    QTemporaryDir media;
+    QStringList paths;
+    for (int i = 0; i < 11; ++i)
+        paths << makeSource(media, QStringLiteral("recent %1.mkv").arg(i));
+    w.play(paths[0]);
+    w.play(paths[1]);
+    QCOMPARE(kzp::test::readBytes(recentFile()), (paths[1] + '\n' + paths[0] + '\n').toLocal8Bit());
+    QMenu* menu = w.menu("recentFilesMenu");
+    QCOMPARE(texts(menu).mid(0, 2), (QStringList{paths[1], paths[0]}));
+    QCOMPARE(menu->actions().first()->data().toString(), paths[1]);
+    QCOMPARE(menu->actions().last()->data().toString(), QStringLiteral("Clear Menu"));
+
+    // Playing a listed source changes nothing, not even the file.
+    QFile::remove(recentFile());
+    w.play(paths[0]);
+    QCOMPARE(w.recentEntries(), (QStringList{paths[1], paths[0]}));
+    QVERIFY(!QFile::exists(recentFile()));
+
+    for (int i = 2; i < 11; ++i)
+        w.play(paths[i]);
+    QCOMPARE(w.recentEntries().size(), 10);
+    QCOMPARE(w.recentEntries().first(), paths[10]);
+    QVERIFY(!w.recentEntries().contains(paths[0])); // the oldest was pushed out
+    QCOMPARE(readRecentFiles(recentFile()), w.recentEntries());
+    QCOMPARE(menu->actions().size(), 11);
+
+    // A missing source is neither played nor listed.
+    w.play(media.filePath("does not exist.mkv"));
+    QVERIFY(!w.recentEntries().contains(media.filePath("does not exist.mkv")));
+    QCOMPARE(w.recentEntries().size(), 10);
+}
+
+QTEST_MAIN(PlaybackWindowTest)
+#include "tst_playback_window.moc"
