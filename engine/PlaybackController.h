@@ -114,8 +114,6 @@ public:
     void endEngine();
     // One refresh: the clock advances and the engine is asked for its times.
     void tick();
-    // The slider moved by itself (wheel, keys): Forward and Backward count from there.
-    void noteSliderValue(int value) { slider = value; }
     void sliderPressed();
     void sliderMoved(int value);
     void sliderReleased();

@@ -373,7 +373,6 @@ void DRUI::createWidgets() {
     connect(progressSlider, SIGNAL(sliderPressed()), this, SLOT(SliderPress()));
     connect(progressSlider, SIGNAL(sliderMoved(int)), this, SLOT(SliderSeek(int)));
     connect(progressSlider, SIGNAL(sliderReleased()), this, SLOT(SliderRelease()));
-    connect(progressSlider, &QSlider::valueChanged, controller, &PlaybackController::noteSliderValue);
     progressSlider->installEventFilter(this);
     lengthLabel = makeTimeLabel("lengthLabel");
     timeRow->addWidget(elapsedLabel);
