@@ -73,7 +73,7 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home);
         env.insert("XDG_DATA_HOME", home + "/data");
-        env.insert("TMPDIR", home); // a single-instance lock of its own
+        env.insert("XDG_RUNTIME_DIR", dir.path()); // a single-instance lock of its own (mode 0700)
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("KZP_AO", "null");
         for (const QString& key : extra.keys())
