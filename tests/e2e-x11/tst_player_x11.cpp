@@ -288,7 +288,7 @@ private slots:
             }
             return saturated >= 3;
         };
-        QVERIFY2(waitUntil(pictureShown), "the clip is not drawn");
+        QVERIFY2(waitUntil(pictureShown, 30000), "the clip is not drawn");
         // The player still answers input, and has not grown.
         QVERIFY2(player.openMenu(1), player.process.state() == QProcess::Running
                                          ? "the player does not answer"

@@ -35,7 +35,7 @@ extern "C" const char* __asan_default_options() {
 }
 #else
 namespace {
-const bool memoryCapped = [] {
+[[maybe_unused]] const bool memoryCapped = [] {
     const rlimit cap{rlim_t(4) << 30, rlim_t(4) << 30};
     return setrlimit(RLIMIT_AS, &cap) == 0;
 }();
@@ -131,9 +131,8 @@ public:
 class TestPlainText : public QObject {
     Q_OBJECT
     QTemporaryDir dir;
-    QString marker;          // a picture nobody asked to show
-    QStringList hostile;     // every name made up, as typed
-    QStringList playedPaths; // what the recent list must open
+    QString marker;      // a picture nobody asked to show
+    QStringList hostile; // every name made up, as typed
 
     // The bold is left open: a file name cannot hold the '/' of a closing tag,
     // and a disc name ends at the first "</".
@@ -189,7 +188,7 @@ private slots:
             dir.filePath(hostileName(entityPath(marker), kMark) + QStringLiteral(" ' \" %20 .avi"));
         const QString zeroFile =
             dir.filePath(hostileName(QStringLiteral("&#47;dev&#47;zero"), kMark) + QStringLiteral(".avi"));
-        QVERIFY2(touch(pictureFile), qPrintable(pictureFile));
+        QVERIFY(touch(pictureFile));
         QVERIFY(touch(zeroFile));
 
         // The label follows the playing source when the window paints.
@@ -237,14 +236,13 @@ private slots:
         QVERIFY(nowPlayingShows(discName));
         window.repaint();
         failed << failures();
-        playedPaths = QStringList{disc, dvd, zeroFile, pictureFile};
 
         // The recent list opens the real paths.
         QStringList opened;
         for (QAction* entry : window.recentFilesMenu->actions())
             if (entry->data().toString() != QLatin1String("Clear Menu"))
                 opened << entry->data().toString();
-        QCOMPARE(opened, playedPaths);
+        QCOMPARE(opened, (QStringList{disc, dvd, zeroFile, pictureFile}));
 
         // A message box and the preferences over it all.
         CMessageBox box;
@@ -262,26 +260,6 @@ private slots:
         failed.removeDuplicates();
         QVERIFY2(failed.isEmpty(), qPrintable(failed.join(QLatin1Char('\n'))));
         window.endEngine();
-    }
-
-    // The walk itself: markup, entities and '&' that a widget would swallow are caught.
-    void walkSeesWhatAWidgetSwallows() {
-        hostile = QStringList{QStringLiteral("<b>") + kMark + QStringLiteral("&#47;&x")};
-        QLabel guessed(hostile.first());
-        QLabel plain(hostile.first());
-        plain.setTextFormat(Qt::PlainText);
-        QMenu menu;
-        menu.addAction(hostile.first());
-        menu.addAction(QString(hostile.first()).replace(QLatin1Char('&'), QLatin1String("&&")));
-        Walk walk;
-        for (QWidget* w :
-             {static_cast<QWidget*>(&guessed), static_cast<QWidget*>(&plain), static_cast<QWidget*>(&menu)})
-            walk.widget(w);
-        QCOMPARE(walk.shown.size(), 4);
-        QList<bool> literal;
-        for (const Shown& s : std::as_const(walk.shown))
-            literal << s.seen.contains(hostile.first());
-        QCOMPARE(literal, (QList<bool>{false, true, false, true}));
     }
 };
 
