@@ -133,6 +133,16 @@ public:
             {"mousemove", "--window", window, QString::number((index - 1) * 100 + 50), "11", "click", "1"});
         return waitUntil([&] { return visibleWindows().size() > before; });
     }
+    // In an open menu: `steps` entries down, then into that entry's submenu,
+    // waiting for it to show (keys sent before would be lost on a loaded machine).
+    bool openSubmenu(int steps) {
+        const int before = int(visibleWindows().size());
+        QStringList names;
+        for (int i = 0; i < steps; ++i)
+            names << "Down";
+        keys(names << "Right");
+        return waitUntil([&] { return visibleWindows().size() > before; });
+    }
     void keys(const QStringList& names) { xdotool(QStringList{"key", "--delay", "60"} + names); }
     void keysToWindow(const QStringList& names) {
         xdotool({"windowfocus", "--sync", window});
@@ -177,7 +187,8 @@ class TestPlayerX11 : public QObject {
     // Plays the recent entry through the File menu: Recent Files is the third entry.
     void playFromRecent(Player& player) {
         QVERIFY(player.openMenu(1));
-        player.keys({"Down", "Down", "Down", "Right", "Return"});
+        QVERIFY(player.openSubmenu(3));
+        player.keys({"Return"});
     }
 
 private slots:
@@ -308,7 +319,8 @@ private slots:
         QVERIFY(!before.isNull());
         // Help menu, Language (third entry), the sixth language (Japanese).
         QVERIFY(player.openMenu(6));
-        player.keys({"Down", "Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Return"});
+        QVERIFY(player.openSubmenu(3));
+        player.keys({"Down", "Down", "Down", "Down", "Down", "Return"});
         QVERIFY2(waitUntil([&] { return player.config().contains("Default=/Japanese"); }),
                  "language not stored");
         auto allButtonsChanged = [&] {
