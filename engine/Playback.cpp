@@ -22,6 +22,7 @@
 #include "config/LanguageManager.h"
 #include "config/RecentFiles.h"
 #include "engine/EngineCommands.h"
+#include "util/DisplayText.h"
 #include "util/TimeFormat.h"
 
 namespace {
@@ -154,7 +155,7 @@ void DRUI::refreshRecentFilesMenu() {
         return;
     recentFilesMenu->clear();
     for (const QString& entry : std::as_const(recentFiles))
-        recentFilesMenu->addAction(entry)->setData(entry);
+        recentFilesMenu->addAction(display_text::forMenu(entry))->setData(entry);
     recentFilesMenu->addAction(caption("MainWnd/ClearMenu"))->setData(QStringLiteral("Clear Menu"));
 }
 
