@@ -21,44 +21,72 @@ namespace {
 // A request is one short line; anything longer is not one of ours.
 constexpr qsizetype maxRequestSize = 4096;
 constexpr int requestTimeoutMs = 2000;
-} // namespace
 
-QString singleInstanceLockPath() {
-    return QDir::tempPath() + u'/' + QString::fromLatin1(singleInstanceLockName);
-}
-
-QString restoreServerName() {
-    return QString::fromLatin1(singleInstanceLockName) + QStringLiteral(".restore");
-}
-
-bool isAnotherInstanceRunning() {
-    const QByteArray path = QFile::encodeName(singleInstanceLockPath());
-    // flock() needs only a read-only descriptor, so a file made by another user
-    // serves everyone. O_CREAT comes second: Linux refuses it on another user's
-    // file in a sticky folder such as /tmp. CLOEXEC keeps the lock out of the
-    // engine processes, which must not hold it after the player is gone.
-    const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW;
-    int fd = ::open(path.constData(), flags);
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::open(path.constData(), flags | O_CREAT, 0644);
-        if (fd >= 0)
-            ::fchmod(fd, 0644); // world-readable whatever the umask
-        else
-            fd = ::open(path.constData(), flags); // another user just made it
-    }
+// True when `path` is a real folder (a link to one does not count) owned by
+// this user that group and others cannot use. A folder this process has just
+// made gets mode 0700 first: the umask may have taken owner bits.
+bool isPrivateFolder(const QByteArray& path, bool justMade) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-        return false; // ours now; the descriptor stays open for the process's life
-    const bool held = errno == EWOULDBLOCK;
+    struct stat info = {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid();
+    if (ok && justMade)
+        ok = ::fchmod(fd, 0700) == 0 && ::fstat(fd, &info) == 0;
     ::close(fd);
-    return held;
+    return ok && (info.st_mode & 077) == 0;
+}
+} // namespace
+
+QString privateRuntimeFolder(const QString& systemTemp) {
+    // A relative value is ignored, as the base directory rules ask.
+    const QString runtime = QDir::cleanPath(qEnvironmentVariable("XDG_RUNTIME_DIR"));
+    if (QDir::isAbsolutePath(runtime) && isPrivateFolder(QFile::encodeName(runtime), false))
+        return runtime;
+    const QString own =
+        QDir::cleanPath(systemTemp) + QStringLiteral("/kestrune-zyl-player-") + QString::number(::geteuid());
+    const QByteArray path = QFile::encodeName(own);
+    const bool made = ::mkdir(path.constData(), 0700) == 0;
+    if (!made && errno != EEXIST)
+        return {};
+    // Anyone can make this name first in a shared folder: then it is not ours.
+    return isPrivateFolder(path, made) ? own : QString();
 }
 
-bool requestRestore(const QString& title, int timeoutMs) {
+QString singleInstanceLockPath(const QString& folder) {
+    if (folder.isEmpty())
+        return {};
+    return folder + u'/' + QString::fromLatin1(singleInstanceLockName);
+}
+
+QString restoreServerPath(const QString& folder) {
+    if (folder.isEmpty())
+        return {};
+    return singleInstanceLockPath(folder) + QStringLiteral(".restore");
+}
+
+InstanceRole claimSingleInstance(const QString& folder) {
+    if (folder.isEmpty())
+        return InstanceRole::Unguarded;
+    // CLOEXEC keeps the lock out of the engine processes, which must not hold
+    // it after the player is gone.
+    const int fd = ::open(QFile::encodeName(singleInstanceLockPath(folder)).constData(),
+                          O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return InstanceRole::Unguarded;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+        return InstanceRole::First; // the descriptor stays open for the process's life
+    const bool held = errno == EWOULDBLOCK;
+    ::close(fd);
+    return held ? InstanceRole::Second : InstanceRole::Unguarded;
+}
+
+bool requestRestore(const QString& serverPath, const QString& title, int timeoutMs) {
+    if (serverPath.isEmpty())
+        return false;
     const QDeadlineTimer deadline(timeoutMs);
     QLocalSocket socket;
-    socket.connectToServer(restoreServerName());
+    socket.connectToServer(serverPath);
     if (!socket.waitForConnected(int(deadline.remainingTime())))
         return false;
     socket.write(title.toUtf8() + '\n');
@@ -69,14 +97,17 @@ bool requestRestore(const QString& title, int timeoutMs) {
     return true;
 }
 
-RestoreServer::RestoreServer(QWidget* window, QObject* parent)
+RestoreServer::RestoreServer(QWidget* window, const QString& serverPath, QObject* parent)
     : QObject(parent), server(new QLocalServer(this)), window(window) {
+    if (serverPath.isEmpty())
+        return;
     // Only the lock holder gets here, so a socket file left by a killed first
-    // instance is stale and can go.
-    QLocalServer::removeServer(restoreServerName());
-    server->setSocketOptions(QLocalServer::WorldAccessOption);
+    // instance is stale and can go. The path is in our private folder; a bare
+    // name would put the socket under $TMPDIR.
+    QLocalServer::removeServer(serverPath);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server, &QLocalServer::newConnection, this, &RestoreServer::acceptConnections);
-    server->listen(restoreServerName());
+    server->listen(serverPath);
 }
 
 bool RestoreServer::isListening() const {

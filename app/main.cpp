@@ -61,11 +61,18 @@ int main(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);
     qInstallMessageHandler(logMessageHandler);
 
-    if (isAnotherInstanceRunning()) {
+    const QString instanceFolder = privateRuntimeFolder();
+    const InstanceRole role = claimSingleInstance(instanceFolder);
+    if (role == InstanceRole::Second) {
         // Whether or not the first instance answers, this one is done.
-        requestRestore(QString::fromLatin1(mainWindowTitle), 1000);
+        requestRestore(restoreServerPath(instanceFolder), QString::fromLatin1(mainWindowTitle), 1000);
         return 0;
     }
+    if (role == InstanceRole::Unguarded)
+        std::fputs("kestrune-zyl-player: no private runtime folder for the single-instance lock "
+                   "(XDG_RUNTIME_DIR unset or unfit, /tmp/kestrune-zyl-player-UID not ours); "
+                   "starting without it\n",
+                   stderr);
 
     // Lives until after the window is gone, so a signal during shutdown
     // cannot cut the engine's ending short.
@@ -74,7 +81,8 @@ int main(int argc, char** argv) {
 
     auto* window = new DRUI();
     window->setupWindow();
-    RestoreServer restoreServer(window);
+    RestoreServer restoreServer(window,
+                                role == InstanceRole::First ? restoreServerPath(instanceFolder) : QString());
 
     const QByteArray hooks = qgetenv("KZP_TEST_HOOKS");
     if (!hooks.isEmpty())

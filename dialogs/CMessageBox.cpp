@@ -53,6 +53,7 @@ void CMessageBox::setupInformation(const QString& text) {
     titleStrip->setStyleSheet(QStringLiteral("background-color: rgb(69, 78, 93);"));
     auto* titleText = new QLabel(QStringLiteral("  ") + caption("Messages/MSG0403"), titleStrip);
     titleText->setObjectName(QStringLiteral("titleText"));
+    titleText->setTextFormat(Qt::PlainText);
     titleText->setGeometry(0, 5, w, 20);
     titleText->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     titleText->setFont(calibri12());
@@ -68,6 +69,8 @@ void CMessageBox::setupInformation(const QString& text) {
     bodyLayout->addWidget(iconLabel);
     messageLabel = new QLabel(this);
     messageLabel->setObjectName(QStringLiteral("messageLabel"));
+    // Messages may name files and folders: shown as typed, never read as HTML.
+    messageLabel->setTextFormat(Qt::PlainText);
     messageLabel->setMinimumSize(w - 80, 60);
     setTextColour(messageLabel, Qt::black);
     messageLabel->setFont(calibri12());

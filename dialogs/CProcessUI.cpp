@@ -60,7 +60,9 @@ QPushButton* makeBlueButton(const QString& text, QWidget* parent, const QRect& g
 }
 
 QLabel* makeLabel(const QString& text, QWidget* parent, const QRect& geometry) {
-    auto* label = new QLabel(text, parent);
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
     label->setGeometry(geometry);
     label->setWordWrap(true);
     label->setFont(calibri(11));
@@ -107,6 +109,7 @@ void CProcessUI::setupPreferences() {
     connect(closeButton, SIGNAL(clicked()), this, SLOT(btnCloseSlot()));
     auto* heading = new QLabel(caption("MainWnd/Preferences"), titleStrip);
     heading->setObjectName(QStringLiteral("heading"));
+    heading->setTextFormat(Qt::PlainText);
     heading->setGeometry(150, 5, 300, 30);
     heading->setAlignment(Qt::AlignCenter);
     heading->setFont(calibri(12, true));

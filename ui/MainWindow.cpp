@@ -258,6 +258,7 @@ void DRUI::createWidgets() {
     upper->addStretch(1);
     startTitleLabel = new QLabel(caption("MainWnd/ProTitle"), background);
     startTitleLabel->setObjectName(QStringLiteral("startTitleLabel"));
+    startTitleLabel->setTextFormat(Qt::PlainText);
     startTitleLabel->setFont(calibri(40));
     makeTextWhite(startTitleLabel);
     startTitleLabel->setStyleSheet(QStringLiteral("background:transparent"));
@@ -299,6 +300,8 @@ void DRUI::createWidgets() {
     auto* nameRow = new QHBoxLayout;
     discNameLabel = new QLabel(caption("MainWnd/ProTitle"), discPictureLabel);
     discNameLabel->setObjectName(QStringLiteral("discNameLabel"));
+    // The disc's own name goes here: a name with markup must not load pictures.
+    discNameLabel->setTextFormat(Qt::PlainText);
     discNameLabel->setFont(calibri(40));
     makeTextWhite(discNameLabel);
     discNameLabel->setStyleSheet(QStringLiteral("background:transparent"));
@@ -358,6 +361,7 @@ void DRUI::createWidgets() {
     auto makeTimeLabel = [this](const char* name) {
         auto* label = new QLabel(QStringLiteral("   --:--:--"), controlPanel);
         label->setObjectName(QLatin1String(name));
+        label->setTextFormat(Qt::PlainText);
         label->setFont(calibri(10));
         makeTextWhite(label);
         label->setStyleSheet(QStringLiteral("background-color: rgb(0, 0, 0);"));
@@ -387,6 +391,8 @@ void DRUI::createWidgets() {
     auto* nowPlayingRow = new QHBoxLayout;
     nowPlayingLabel = new QLabel(buttonBar);
     nowPlayingLabel->setObjectName(QStringLiteral("nowPlayingLabel"));
+    // File, folder and disc names: shown as typed, never read as HTML.
+    nowPlayingLabel->setTextFormat(Qt::PlainText);
     nowPlayingLabel->setStyleSheet(QLatin1String(kzp::styles::nowPlaying));
     nowPlayingLabel->setFont(calibri(10, true));
     nowPlayingLabel->setWordWrap(true);

@@ -24,6 +24,7 @@
 #include "config/RecentFiles.h"
 #include "dialogs/CProcessUI.h"
 #include "ui/Styles.h"
+#include "util/DisplayText.h"
 #include "util/SourceKind.h"
 #include "util/WebPages.h"
 
@@ -419,6 +420,6 @@ void DRUI::refreshRecentFilesMenu() {
         return;
     recentFilesMenu->clear();
     for (const QString& entry : std::as_const(recentFiles))
-        recentFilesMenu->addAction(entry)->setData(entry);
+        recentFilesMenu->addAction(display_text::forMenu(entry))->setData(entry);
     recentFilesMenu->addAction(caption("MainWnd/ClearMenu"))->setData(QStringLiteral("Clear Menu"));
 }

@@ -14,8 +14,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     qInstallMessageHandler(logMessageHandler);
-    if (isAnotherInstanceRunning()) {
-        requestRestore(QString::fromLatin1(mainWindowTitle), 1000);
+    const QString instanceFolder = privateRuntimeFolder();
+    const InstanceRole role = claimSingleInstance(instanceFolder);
+    if (role == InstanceRole::Second) {
+        requestRestore(restoreServerPath(instanceFolder), QString::fromLatin1(mainWindowTitle), 1000);
         return 0;
     }
     QuitSignals quitSignals;
@@ -23,7 +25,8 @@ int main(int argc, char** argv) {
     auto* window = new QMainWindow;
     window->setWindowTitle(caption("MainWnd/ProTitle"));
     window->resize(1000, 680);
-    RestoreServer restoreServer(window);
+    RestoreServer restoreServer(window,
+                                role == InstanceRole::First ? restoreServerPath(instanceFolder) : QString());
     window->show();
     app.exec();
     delete window;

@@ -37,6 +37,15 @@ private slots:
         QVERIFY(box.okButton->isVisible());
     }
 
+    // A message may name a file: markup in it is shown as typed, nothing it names is loaded.
+    void markupShownAsTyped() {
+        CMessageBox box;
+        const QString text = QStringLiteral("<img src=\"/dev/zero\">&<b>name");
+        box.setupInformation(text);
+        QCOMPARE(box.messageLabel->text(), text);
+        QCOMPARE(box.messageLabel->textFormat(), Qt::PlainText);
+    }
+
     void waysToClose_data() {
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("result");

@@ -13,6 +13,8 @@
 
 #include <functional>
 
+#include <sys/resource.h>
+
 #include "common/Files.h"
 #include "common/MediaClips.h"
 #include "common/Processes.h"
@@ -44,6 +46,25 @@ bool copyFolder(const QString& from, const QString& to) {
 
 const QRgb kStripColour = qRgb(239, 242, 249);
 
+// Caps the memory of the program `process` starts with `env`: a fault that
+// eats memory ends it quickly instead of filling the machine.
+void capMemory(QProcess& process, QProcessEnvironment& env, int megabytes) {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer reserves far more address space than any cap allows: it watches instead.
+    env.insert("ASAN_OPTIONS",
+               env.value("ASAN_OPTIONS") + QStringLiteral(":hard_rss_limit_mb=%1:max_allocation_size_mb=%2")
+                                               .arg(megabytes)
+                                               .arg(megabytes / 2));
+#else
+    Q_UNUSED(env);
+    const rlim_t cap = rlim_t(megabytes) << 20;
+    process.setChildProcessModifier([cap] {
+        const rlimit limit{cap, cap};
+        setrlimit(RLIMIT_AS, &limit);
+    });
+#endif
+}
+
 } // namespace
 
 // One running player in a private copy of the program folder and a private home.
@@ -52,6 +73,7 @@ public:
     QTemporaryDir dir;
     QString app, home, window;
     QProcess process;
+    int memoryCapMb = 0; // 0: no cap
 
     bool start(const QString& clip, const QProcessEnvironment& extra = {}) {
         app = dir.path() + "/app";
@@ -73,11 +95,13 @@ public:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home);
         env.insert("XDG_DATA_HOME", home + "/data");
-        env.insert("TMPDIR", home); // a single-instance lock of its own
+        env.insert("XDG_RUNTIME_DIR", dir.path()); // a single-instance lock of its own (mode 0700)
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("KZP_AO", "null");
         for (const QString& key : extra.keys())
             env.insert(key, extra.value(key));
+        if (memoryCapMb > 0)
+            capMemory(process, env, memoryCapMb);
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(home);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -109,6 +133,16 @@ public:
             {"mousemove", "--window", window, QString::number((index - 1) * 100 + 50), "11", "click", "1"});
         return waitUntil([&] { return visibleWindows().size() > before; });
     }
+    // In an open menu: `steps` entries down, then into that entry's submenu,
+    // waiting for it to show (keys sent before would be lost on a loaded machine).
+    bool openSubmenu(int steps) {
+        const int before = int(visibleWindows().size());
+        QStringList names;
+        for (int i = 0; i < steps; ++i)
+            names << "Down";
+        keys(names << "Right");
+        return waitUntil([&] { return visibleWindows().size() > before; });
+    }
     void keys(const QStringList& names) { xdotool(QStringList{"key", "--delay", "60"} + names); }
     void keysToWindow(const QStringList& names) {
         xdotool({"windowfocus", "--sync", window});
@@ -131,6 +165,14 @@ public:
         return outputOf("pgrep", {"-P", QString::number(process.processId()), "-x", "mplayer"})
             .section(QLatin1Char('\n'), 0, 0);
     }
+    // Resident memory in MiB from /proc; -1 when the process is gone.
+    qint64 residentMb() const {
+        for (const QByteArray& line :
+             readBytes(QStringLiteral("/proc/%1/status").arg(process.processId())).split('\n'))
+            if (line.startsWith("VmRSS:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLongLong() / 1024;
+        return -1;
+    }
     QStringList snapshots() const {
         return QDir(home + "/Documents/Kestrune Zyl Player").entryList({"Snapshot-*"}, QDir::Files);
     }
@@ -145,7 +187,8 @@ class TestPlayerX11 : public QObject {
     // Plays the recent entry through the File menu: Recent Files is the third entry.
     void playFromRecent(Player& player) {
         QVERIFY(player.openMenu(1));
-        player.keys({"Down", "Down", "Down", "Right", "Return"});
+        QVERIFY(player.openSubmenu(3));
+        player.keys({"Return"});
     }
 
 private slots:
@@ -225,6 +268,50 @@ private slots:
                  "Space did not resume");
     }
 
+    // A clip whose name and title tag hold markup naming /dev/zero (the name
+    // spells its slashes as entities) plays, and the player stays alive,
+    // answering and within bounded memory while it shows the name.
+    void markupInNameOrTagPlaysWithBoundedMemory() {
+        const QString hostile = media.path() + "/<img src=\"&#47;dev&#47;zero\">&<b>clip.mp4";
+        kzp::test::ClipOptions options;
+        options.seconds = 30;
+        options.encoding = {"-c:v",      "libx264",   "-pix_fmt",
+                            "yuv420p",   "-c:a",      "aac",
+                            "-shortest", "-metadata", "title=<img src=\"/dev/zero\">&<b>title"};
+        options.channels = kzp::test::Channels::Separate;
+        QVERIFY(kzp::test::makeClip(hostile, options).finished);
+        QVERIFY(QFileInfo(hostile).size() > 0);
+
+        Player player;
+        player.memoryCapMb = 3072;
+        QVERIFY(player.start(hostile));
+        playFromRecent(player);
+        QVERIFY2(waitUntil([&] { return !player.engineChild().isEmpty(); }), "no engine started");
+        // The clip is drawn: its colour bars run across the lower video area,
+        // where the start page is dark.
+        auto pictureShown = [&] {
+            const QImage image = player.grab();
+            int saturated = 0;
+            for (int x = 150; !image.isNull() && x <= 850; x += 50) {
+                const QColor c = image.pixelColor(x, 540);
+                const int high = qMax(c.red(), qMax(c.green(), c.blue()));
+                saturated += high - qMin(c.red(), qMin(c.green(), c.blue())) >= 150 ? 1 : 0;
+            }
+            return saturated >= 3;
+        };
+        QVERIFY2(waitUntil(pictureShown, 30000), "the clip is not drawn");
+        // The player still answers input, and has not grown.
+        QVERIFY2(player.openMenu(1), player.process.state() == QProcess::Running
+                                         ? "the player does not answer"
+                                         : "the player ended");
+        player.keys({"Escape"});
+        const qint64 resident = player.residentMb();
+        QVERIFY2(player.process.state() == QProcess::Running, "the player ended");
+        QVERIFY2(resident > 0 && resident < 1024,
+                 qPrintable(QStringLiteral("%1 MiB resident").arg(resident)));
+        QVERIFY(!player.engineChild().isEmpty());
+    }
+
     void languageSwitchChangesCaptions() {
         Player player;
         QVERIFY(player.start(clip));
@@ -232,7 +319,8 @@ private slots:
         QVERIFY(!before.isNull());
         // Help menu, Language (third entry), the sixth language (Japanese).
         QVERIFY(player.openMenu(6));
-        player.keys({"Down", "Down", "Down", "Right", "Down", "Down", "Down", "Down", "Down", "Return"});
+        QVERIFY(player.openSubmenu(3));
+        player.keys({"Down", "Down", "Down", "Down", "Down", "Return"});
         QVERIFY2(waitUntil([&] { return player.config().contains("Default=/Japanese"); }),
                  "language not stored");
         auto allButtonsChanged = [&] {

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include "common/FakeEngine.h"
+#include "tools/launcher/EngineArguments.h"
 
 namespace {
 
@@ -48,6 +49,9 @@ class LaunchersTest : public QObject {
 private slots:
     void launcherRewritesAndExecs_data();
     void launcherRewritesAndExecs();
+    void filterValueEscaping_data();
+    void filterValueEscaping();
+    void launcherEscapesScreenshotPrefix();
     void launcherIsTheEngine();
     void launcherPassesExitCodes();
     void launcherWithoutEngine();
@@ -82,6 +86,44 @@ void LaunchersTest::launcherRewritesAndExecs() {
     QVERIFY(launcher.waitForFinished(5000));
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(fake.arguments(), expected);
+}
+
+void LaunchersTest::filterValueEscaping_data() {
+    // What the engine reads back from a "-vf" value: "\," is a comma, a
+    // backslash before anything else is itself.
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("escaped");
+    QTest::newRow("comma") << "/d/a,b,/"
+                           << "/d/a\\,b\\,/";
+    QTest::newRow("backslash-comma") << "/d/a\\,b/"
+                                     << "/d/a\\\\,b/";
+    QTest::newRow("no comma") << QString::fromUtf8("/d/a:b=c 'd' \"e\" [f] \\g Zü/")
+                              << QString::fromUtf8("/d/a:b=c 'd' \"e\" [f] \\g Zü/");
+    QTest::newRow("only commas") << ",,"
+                                 << "\\,\\,";
+}
+
+void LaunchersTest::filterValueEscaping() {
+    QFETCH(QString, text);
+    QFETCH(QString, escaped);
+    QCOMPARE(escapeFilterValue(text), escaped);
+}
+
+void LaunchersTest::launcherEscapesScreenshotPrefix() {
+    // The player's list keeps the folder as it is; the engine gets it escaped.
+    // Other "-vf" values and a source path containing commas stay untouched.
+    FakeEngine fake;
+    fake.setScript({"@exit 0"});
+    QProcess launcher;
+    launcher.setProcessEnvironment(launcherEnvironment());
+    launcher.start(bin("Player.exe"), {"-vo", "direct3d", "-vf", "screenshot=/d/a,b\\,c/", "/m/x,y.mkv"});
+    QVERIFY(launcher.waitForFinished(5000));
+    QCOMPARE(fake.arguments(),
+             (QStringList{"-vo", "xv,gl,x11", "-vf", "screenshot=/d/a\\,b\\\\,c/", "/m/x,y.mkv"}));
+
+    launcher.start(bin("Player.exe"), {"-vf", "scale=1:2,eq", "-vf"});
+    QVERIFY(launcher.waitForFinished(5000));
+    QCOMPARE(fake.arguments(), (QStringList{"-vf", "scale=1:2,eq", "-vf"}));
 }
 
 void LaunchersTest::launcherIsTheEngine() {

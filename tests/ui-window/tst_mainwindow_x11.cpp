@@ -23,7 +23,7 @@ private slots:
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-        env.insert(QStringLiteral("TMPDIR"), home.path()); // a lock of its own, apart from other tests
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path()); // a lock of its own (mode 0700)
         QProcess player;
         player.setProcessEnvironment(env);
         player.setWorkingDirectory(home.path());

@@ -1,5 +1,10 @@
 #include "tools/launcher/EngineArguments.h"
 
+QString escapeFilterValue(const QString& text) {
+    QString escaped = text;
+    return escaped.replace(QLatin1Char(','), QLatin1String("\\,"));
+}
+
 void adaptEngineArguments(QStringList& arguments, const QByteArray& videoOutput,
                           const QByteArray& audioOutput) {
     QString outputs = QString::fromLocal8Bit(videoOutput);
@@ -15,6 +20,10 @@ void adaptEngineArguments(QStringList& arguments, const QByteArray& videoOutput,
         else
             arguments.append(outputs);
     }
+    const QLatin1String screenshot("screenshot=");
+    const int filter = arguments.indexOf(QStringLiteral("-vf"));
+    if (filter >= 0 && filter + 1 < arguments.size() && arguments[filter + 1].startsWith(screenshot))
+        arguments[filter + 1] = screenshot + escapeFilterValue(arguments[filter + 1].mid(screenshot.size()));
     if (!audioOutput.isEmpty()) {
         arguments.prepend(QString::fromLocal8Bit(audioOutput));
         arguments.prepend(QStringLiteral("-ao"));

@@ -9,8 +9,16 @@
 // terminal outputs that write escape codes into its stdout.
 inline constexpr const char* kDefaultVideoOutputs = "xv,gl,x11";
 
+// `text` written so that the engine reads it back unchanged inside a "-vf"
+// value. The engine splits such values at commas and reads "\," as a literal
+// comma; every other character, a backslash before anything but a comma
+// included, stands for itself. So escaping each comma is exact.
+QString escapeFilterValue(const QString& text);
+
 // Replaces the value after "-vo" with `videoOutput` (or the default list when
 // empty) and, when `audioOutput` is given, puts "-ao audioOutput" before the
-// other arguments. A trailing "-vo" without value gets one appended.
+// other arguments. A trailing "-vo" without value gets one appended. The
+// screenshot prefix in "-vf screenshot=PREFIX" (the data folder, which may
+// hold commas) is escaped with escapeFilterValue.
 void adaptEngineArguments(QStringList& arguments, const QByteArray& videoOutput,
                           const QByteArray& audioOutput);
