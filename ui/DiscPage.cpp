@@ -9,6 +9,7 @@
 #include <QStackedLayout>
 
 #include "media/DiscScan.h"
+#include "util/DisplayText.h"
 #include "util/SourceKind.h"
 #include "ui/DRUI.h"
 #include "util/TimeFormat.h"
@@ -36,10 +37,12 @@ QMenu* makePopup(QWidget* parent) {
 // Adds one entry to the popup and the same entry to its menu-bar mirror.
 QAction* addTwice(QMenu* popup, QMenu* mirror, const QString& text, const QVariant& data,
                   QAction** mirrored = nullptr) {
-    QAction* action = popup->addAction(text);
+    // Stream labels come from the disc: an "&" there is text, not a shortcut mark.
+    const QString shown = display_text::forMenu(text);
+    QAction* action = popup->addAction(shown);
     action->setData(data);
     if (mirror) {
-        QAction* copy = mirror->addAction(text);
+        QAction* copy = mirror->addAction(shown);
         copy->setData(data);
         if (mirrored)
             *mirrored = copy;
