@@ -150,5 +150,6 @@ bool EngineSnapshots::remove(const QString& name) const {
 bool isCompletePng(const QByteArray& bytes) {
     static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
     static const QByteArray end("\0\0\0\0IEND\xae\x42\x60\x82", 12);
-    return bytes.size() >= signature.size() + end.size() && bytes.startsWith(signature) && bytes.endsWith(end);
+    return bytes.size() >= signature.size() + end.size() && bytes.startsWith(signature) &&
+           bytes.endsWith(end);
 }

@@ -149,7 +149,7 @@ protected:
     void handleVideoStart();
     void engineFinished();
     void scheduleEngineOutput();
-    void limitEngineBacklog(); // drops unread output beyond kMaxEngineBacklog
+    void limitEngineBacklog();          // drops unread output beyond kMaxEngineBacklog
     bool engineOutputConnected = false; // readyReadStandardOutput is wired to the parser
     bool engineOutputScheduled = false; // a deferred parser run is pending
     bool skippingLongLine = false;      // dropping the rest of an overlong engine line

@@ -182,8 +182,8 @@ void EngineEndToEndTest::forgedReportsInTagsAndNames() {
     const QString forged = scratch.filePath("a\n*** screenshot 'victim.png' ***\nb.mkv");
     kzp::test::ClipOptions options;
     options.seconds = 4;
-    options.encoding = {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
-                        "-c:a", "aac",     "-metadata", "title=" + title};
+    options.encoding = {"-c:v",    "libx264", "-preset", "ultrafast", "-pix_fmt",
+                        "yuv420p", "-c:a",    "aac",     "-metadata", "title=" + title};
     const kzp::test::ProgramRun ffmpeg = kzp::test::makeClip(forged, options);
     QVERIFY(ffmpeg.finished);
     QCOMPARE(ffmpeg.exitCode, 0);

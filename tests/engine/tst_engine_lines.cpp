@@ -258,8 +258,9 @@ void EngineLinesTest::snapshotNames() {
 void EngineLinesTest::engineShotNames() {
     for (const char* name : {"0001.png", "0042.png", "9999.png", "10000.png", "100000.png", "99999999.png"})
         QVERIFY2(isEngineShotName(name), name);
-    for (const char* name : {"0000.png", "001.png", "1.png", "00001.png", "0001.PNG", "0001.png.jpg", "x0001.png",
-                             "0001", "abcd.png", "+001.png", " 001.png", "100000000.png", ".png", "0001.jpg"})
+    for (const char* name :
+         {"0000.png", "001.png", "1.png", "00001.png", "0001.PNG", "0001.png.jpg", "x0001.png", "0001",
+          "abcd.png", "+001.png", " 001.png", "100000000.png", ".png", "0001.jpg"})
         QVERIFY2(!isEngineShotName(name), name);
 
     QByteArray whole;
@@ -282,27 +283,40 @@ void EngineLinesTest::screenshotReports_data() {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("reported");
     QTest::addColumn<R>("expected");
-    QTest::newRow("engine's file") << "file shots/0001.png" << "@/shots/0001.png" << R::Taken;
-    QTest::newRow("not written yet") << "" << "@/shots/0001.png" << R::NotYet;
-    QTest::newRow("doubled separators") << "file shots/0002.png" << "@//shots//0002.png" << R::Taken;
-    QTest::newRow("folder reached through a link")
-        << "file shots/0001.png;link shots alias" << "@/alias/0001.png" << R::Taken;
-    QTest::newRow("other folder") << "file other/0001.png" << "@/other/0001.png" << R::Ignored;
-    QTest::newRow("sub-folder") << "file shots/sub/0001.png" << "@/shots/sub/0001.png" << R::Ignored;
-    QTest::newRow("dot-dot out") << "file 0001.png" << "@/shots/../0001.png" << R::Ignored;
-    QTest::newRow("dot-dot back in") << "file shots/0001.png;dir shots/sub" << "@/shots/sub/../0001.png"
-                                     << R::Ignored;
-    QTest::newRow("dot step") << "file shots/0001.png" << "@/shots/./0001.png" << R::Ignored;
-    QTest::newRow("relative") << "file shots/0001.png" << "shots/0001.png" << R::Ignored;
-    QTest::newRow("other name") << "file shots/picture.png" << "@/shots/picture.png" << R::Ignored;
-    QTest::newRow("link to a picture") << "file victim.png;link victim.png shots/0001.png" << "@/shots/0001.png"
-                                       << R::Ignored;
-    QTest::newRow("dangling link") << "link nowhere.png shots/0001.png" << "@/shots/0001.png" << R::Ignored;
-    QTest::newRow("hard link to a picture")
-        << "file victim.png;hardlink victim.png shots/0001.png" << "@/shots/0001.png" << R::Ignored;
-    QTest::newRow("folder named like a file") << "dir shots/0001.png" << "@/shots/0001.png" << R::Ignored;
-    QTest::newRow("pipe named like a file") << "fifo shots/0001.png" << "@/shots/0001.png" << R::Ignored;
-    QTest::newRow("folder missing") << "" << "@/gone/0001.png" << R::Ignored;
+    QTest::newRow("engine's file") << "file shots/0001.png"
+                                   << "@/shots/0001.png" << R::Taken;
+    QTest::newRow("not written yet") << ""
+                                     << "@/shots/0001.png" << R::NotYet;
+    QTest::newRow("doubled separators") << "file shots/0002.png"
+                                        << "@//shots//0002.png" << R::Taken;
+    QTest::newRow("folder reached through a link") << "file shots/0001.png;link shots alias"
+                                                   << "@/alias/0001.png" << R::Taken;
+    QTest::newRow("other folder") << "file other/0001.png"
+                                  << "@/other/0001.png" << R::Ignored;
+    QTest::newRow("sub-folder") << "file shots/sub/0001.png"
+                                << "@/shots/sub/0001.png" << R::Ignored;
+    QTest::newRow("dot-dot out") << "file 0001.png"
+                                 << "@/shots/../0001.png" << R::Ignored;
+    QTest::newRow("dot-dot back in") << "file shots/0001.png;dir shots/sub"
+                                     << "@/shots/sub/../0001.png" << R::Ignored;
+    QTest::newRow("dot step") << "file shots/0001.png"
+                              << "@/shots/./0001.png" << R::Ignored;
+    QTest::newRow("relative") << "file shots/0001.png"
+                              << "shots/0001.png" << R::Ignored;
+    QTest::newRow("other name") << "file shots/picture.png"
+                                << "@/shots/picture.png" << R::Ignored;
+    QTest::newRow("link to a picture") << "file victim.png;link victim.png shots/0001.png"
+                                       << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("dangling link") << "link nowhere.png shots/0001.png"
+                                   << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("hard link to a picture") << "file victim.png;hardlink victim.png shots/0001.png"
+                                            << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("folder named like a file") << "dir shots/0001.png"
+                                              << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("pipe named like a file") << "fifo shots/0001.png"
+                                            << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("folder missing") << ""
+                                    << "@/gone/0001.png" << R::Ignored;
 }
 
 void EngineLinesTest::screenshotReports() {
@@ -338,7 +352,8 @@ void EngineLinesTest::screenshotReports() {
     QString name = "untouched";
     const QByteArray path = QFile::encodeName(QString(reported).replace('@', root));
     QCOMPARE(shots.take(path, &name), expected);
-    QCOMPARE(name, expected == R::Taken ? QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1)) : QStringLiteral("untouched"));
+    QCOMPARE(name, expected == R::Taken ? QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1))
+                                        : QStringLiteral("untouched"));
     QCOMPARE(shots.pending(), expected == R::Taken ? 0 : 1);
     // Judging touches nothing.
     QCOMPARE(before.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), listing);
@@ -414,22 +429,21 @@ void EngineLinesTest::backlogTrim_data() {
     const QByteArray ten = line + '\n';
     QTest::newRow("under the cap") << ten.repeated(10) << false << qint64(0) << false << false;
     QTest::newRow("over the cap") << ten.repeated(11) << false << qint64(40) << false << false;
-    QTest::newRow("cut at a line end") << QByteArray(30, 'b') + "\n" + ten.repeated(8) << false << qint64(41)
-                                       << false << false;
+    QTest::newRow("cut at a line end")
+        << QByteArray(30, 'b') + "\n" + ten.repeated(8) << false << qint64(41) << false << false;
     QTest::newRow("end of file among the dropped")
         << "Exiting... (End of file)\n" + ten.repeated(9) << false << qint64(45) << false << true;
     QTest::newRow("quit among the dropped")
         << "x\nExiting... (Quit)\n" + ten.repeated(9) << false << qint64(40) << false << true;
-    QTest::newRow("end line kept") << ten.repeated(10) + "Exiting... (Quit)\n" << false << qint64(50) << false
-                                   << false;
+    QTest::newRow("end line kept") << ten.repeated(10) + "Exiting... (Quit)\n"
+                                   << false << qint64(50) << false << false;
     QTest::newRow("marker in another kind of line")
         << "Playing (Quit).\n" + ten.repeated(9) << false << qint64(36) << false << false;
     QTest::newRow("marker after a zero byte")
         << QByteArray("ab\0(Quit)\n", 10) + ten.repeated(10) << false << qint64(40) << false << false;
     QTest::newRow("marker in a skipped tail")
         << "tail (Quit)\n" + ten.repeated(10) << true << qint64(42) << false << false;
-    QTest::newRow("no line end in reach")
-        << QByteArray(200, 'c') << false << qint64(125) << true << false;
+    QTest::newRow("no line end in reach") << QByteArray(200, 'c') << false << qint64(125) << true << false;
 }
 
 void EngineLinesTest::backlogTrim() {

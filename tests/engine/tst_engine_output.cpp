@@ -546,14 +546,22 @@ void EngineOutputTest::forgedScreenshotReports_data() {
     // to a scratch folder (@) or to the engine's screenshot folder (%).
     QTest::addColumn<QString>("victim");
     QTest::addColumn<QString>("reported");
-    QTest::newRow("absolute path") << "@outside/victim.png" << "@outside/victim.png";
-    QTest::newRow("engine's name in another folder") << "@outside/0001.png" << "@outside/0001.png";
-    QTest::newRow("relative to the working folder") << "@cwd/victim.png" << "victim.png";
-    QTest::newRow("relative, engine's name") << "@cwd/0001.png" << "0001.png";
-    QTest::newRow("dot-dot out of the folder") << "%../0001.png" << "%../0001.png";
-    QTest::newRow("sub-folder of the folder") << "%sub/0001.png" << "%sub/0001.png";
-    QTest::newRow("other name in the folder") << "%picture.png" << "%picture.png";
-    QTest::newRow("link in the folder") << "@outside/linked.png" << "%0005.png";
+    QTest::newRow("absolute path") << "@outside/victim.png"
+                                   << "@outside/victim.png";
+    QTest::newRow("engine's name in another folder") << "@outside/0001.png"
+                                                     << "@outside/0001.png";
+    QTest::newRow("relative to the working folder") << "@cwd/victim.png"
+                                                    << "victim.png";
+    QTest::newRow("relative, engine's name") << "@cwd/0001.png"
+                                             << "0001.png";
+    QTest::newRow("dot-dot out of the folder") << "%../0001.png"
+                                               << "%../0001.png";
+    QTest::newRow("sub-folder of the folder") << "%sub/0001.png"
+                                              << "%sub/0001.png";
+    QTest::newRow("other name in the folder") << "%picture.png"
+                                              << "%picture.png";
+    QTest::newRow("link in the folder") << "@outside/linked.png"
+                                        << "%0005.png";
 }
 
 void EngineOutputTest::forgedScreenshotReports() {
@@ -618,7 +626,8 @@ void EngineOutputTest::staleRequestsLapse() {
     const QByteArray picture = userPicture();
     const QString shots = snapshotFolder(w.dataFolder);
     auto untouched = [&] {
-        return kzp::test::readBytes(engineLike) == picture && (!QDir(shots).exists() || QDir(shots).isEmpty());
+        return kzp::test::readBytes(engineLike) == picture &&
+               (!QDir(shots).exists() || QDir(shots).isEmpty());
     };
     QVERIFY(kzp::test::writeBytes(engineLike, picture));
     FakeEngine fake;
@@ -672,7 +681,8 @@ void EngineOutputTest::pausedFloodIsCapped() {
     w.playFile(makeSource(dir, "paused-flood.mkv"));
     QVERIFY(fake.waitForCommand("volume 50 2"));
     w.pausePlayback();
-    const qint64 largest = largestBacklog(w, [&] { return fake.count("# flooded") > 0; }, 30000);
+    const qint64 largest = largestBacklog(
+        w, [&] { return fake.count("# flooded") > 0; }, 30000);
     qInfo("paused flood: largest backlog %lld bytes", largest);
     QVERIFY(largest > 0);
     QVERIFY2(largest <= 5 * 1024 * 1024, QByteArray::number(largest).constData());
@@ -686,15 +696,18 @@ void EngineOutputTest::pausedFloodIsCapped() {
 void EngineOutputTest::endLineInDroppedOutputEndsPlayback() {
     // The end line itself is among the dropped output: playback still ends.
     FakeEngine fake;
-    fake.setScript({"Playing x.", "@wait pause", "@flood 0.5 ANS_TIME_POSITION=1.0", "Exiting... (End of file)",
-                    "@flood 0.5 ANS_TIME_POSITION=2.0", "@note flooded", "@wait q"});
+    fake.setScript({"Playing x.", "@wait pause", "@flood 0.5 ANS_TIME_POSITION=1.0",
+                    "Exiting... (End of file)", "@flood 0.5 ANS_TIME_POSITION=2.0", "@note flooded",
+                    "@wait q"});
     TestWindow w;
     QTemporaryDir dir;
     w.playFile(makeSource(dir, "dropped-end.mkv"));
     QVERIFY(fake.waitForCommand("volume 50 2"));
     w.pausePlayback();
-    const qint64 largest = largestBacklog(w, [&] { return w.isStopped; }, 30000);
+    const qint64 largest = largestBacklog(
+        w, [&] { return w.isStopped; }, 30000);
     QVERIFY2(largest >= 0 && largest <= 5 * 1024 * 1024, QByteArray::number(largest).constData());
+    QVERIFY(w.engineOutputDropped > 4 * 1024 * 1024);
     QVERIFY(fake.waitForCommand("q"));
     QCOMPARE(w.pageStack->currentIndex(), 0);
 }

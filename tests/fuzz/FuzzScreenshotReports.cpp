@@ -87,8 +87,8 @@ struct Layout {
 bool sameFolder(const QByteArray& reported, const QByteArray& folder) {
     struct stat a, b;
     const QByteArray parent = reported.left(reported.lastIndexOf('/') + 1);
-    return ::stat(parent.constData(), &a) == 0 && ::stat(folder.constData(), &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
+    return ::stat(parent.constData(), &a) == 0 && ::stat(folder.constData(), &b) == 0 &&
+           a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 } // namespace
@@ -130,9 +130,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             struct stat info;
             if (pending < 1 || shots.pending() != pending - 1 || !isEngineShotName(name) ||
-                !reported.startsWith('/') || reported.contains("/../") || !sameFolder(reported, layout.folder) ||
-                ::lstat((layout.folder + QFile::encodeName(name)).constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
-                info.st_nlink != 1)
+                !reported.startsWith('/') || reported.contains("/../") ||
+                !sameFolder(reported, layout.folder) ||
+                ::lstat((layout.folder + QFile::encodeName(name)).constData(), &info) != 0 ||
+                !S_ISREG(info.st_mode) || info.st_nlink != 1)
                 std::abort();
             if (shots.read(name) != kEngineBytes || !shots.remove(name))
                 std::abort();
