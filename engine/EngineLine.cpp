@@ -91,8 +91,10 @@ bool engineScreenshotName(const QByteArray& rawLine, QByteArray* name) {
     if (at < 0)
         return false;
     const int start = at + marker.size();
-    const int end = line.indexOf('\'', start);
-    if (end < 0 || end == start || end - start > kMaxScreenshotName)
+    // The engine writes "' ***" right after the name, which may itself hold
+    // quotes (a folder such as "/home/o'neill/").
+    const int end = line.lastIndexOf("' ***");
+    if (end < start || end == start || end - start > kMaxScreenshotName)
         return false;
     *name = line.mid(start, end - start);
     return true;

@@ -30,9 +30,9 @@ qint64 engineLineLength(const QByteArray& line);
 // Longest screenshot file name accepted (the engine's buffer held 511 bytes).
 inline constexpr int kMaxScreenshotName = 511;
 
-// The file named between the quotes after "*** screenshot '". False (name
-// untouched) for a line without the closing quote, an empty name, or a name
-// longer than kMaxScreenshotName bytes.
+// The file named after "*** screenshot '", up to the last "' ***" of the
+// line. False (name untouched) for a line without that end, an empty name,
+// or a name longer than kMaxScreenshotName bytes.
 bool engineScreenshotName(const QByteArray& line, QByteArray* name);
 
 // No real engine line comes near this; longer ones are dropped whole.

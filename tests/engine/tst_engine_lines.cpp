@@ -132,6 +132,10 @@ void EngineLinesTest::screenshotName_data() {
                                     << true << QByteArray("/a b/Kestrune Zyl Player/0002.png");
     QTest::newRow("prefix noise") << QByteArray("xx*** screenshot '/d/1.png' ***") << true
                                   << QByteArray("/d/1.png");
+    QTest::newRow("quotes in the folder") << QByteArray("*** screenshot '/home/o'neill/K 'x'/0001.png' ***\n")
+                                          << true << QByteArray("/home/o'neill/K 'x'/0001.png");
+    QTest::newRow("no stars after the quote")
+        << QByteArray("*** screenshot '/data/0001.png'\n") << false << QByteArray();
     QTest::newRow("no closing quote")
         << QByteArray("*** screenshot '/data/0001.png\n") << false << QByteArray();
     QTest::newRow("no opening quote")
@@ -391,6 +395,17 @@ void EngineLinesTest::screenshotRequests() {
     shots.begin(folder);
     QCOMPARE(shots.pending(), 0);
     QCOMPARE(shots.take(first, &name), R::Ignored);
+    // A folder whose name MPlayer's option syntax would trip over is still
+    // recognised in the engine's report of it.
+    const QString awkward = dir.path() + QString::fromUtf8("/a,b 'c' \"d\" [e]=f:g Zürich 東京/");
+    QVERIFY(makeFile(awkward + "0001.png"));
+    shots.begin(awkward);
+    QVERIFY(shots.request());
+    QByteArray reported;
+    QVERIFY(
+        engineScreenshotName("*** screenshot '" + QFile::encodeName(awkward) + "0001.png' ***\n", &reported));
+    QCOMPARE(shots.take(reported, &name), R::Taken);
+    QCOMPARE(shots.read(name), QByteArray("picture"));
 }
 
 void EngineLinesTest::engineShotReading() {
