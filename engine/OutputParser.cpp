@@ -23,9 +23,9 @@
 
 namespace {
 
-// No real engine line comes near this; longer ones are dropped whole, so a
-// runaway line never grows memory or gets rescanned.
-constexpr qint64 kMaxLineLength = 64 * 1024;
+// Longer lines are dropped whole, so a runaway line never grows memory or
+// gets rescanned.
+constexpr qint64 kMaxLineLength = kMaxEngineLineLength;
 // How much buffered output one look takes in (more than one line's worth).
 constexpr qint64 kReadWindow = 256 * 1024;
 // One call hands the event loop back after this long; the rest of the lines
@@ -58,6 +58,17 @@ void DRUI::scheduleEngineOutput() {
         if (engineOutputConnected)
             MPlayerDataRecieve();
     });
+}
+
+void DRUI::limitEngineBacklog() {
+    // Wired for the engine's whole life, paused or not: the process object
+    // reads the pipe whether or not the parser takes the lines.
+    if (!engineProcess)
+        return;
+    const EngineBacklogTrim trim = trimEngineBacklog(*engineProcess, skippingLongLine);
+    engineOutputDropped += trim.dropped;
+    if (trim.endOfPlayback)
+        handleEndOfPlayback();
 }
 
 void DRUI::MPlayerDataRecieve() {
@@ -153,11 +164,12 @@ void DRUI::handleEngineLine(const QByteArray& line) {
         break;
     case EngineLineKind::AudioStream:
         // Audio streams announced after the first subtitle are not counted.
-        if (subtitleStreamCount == 0)
+        if (subtitleStreamCount == 0 && audioStreamCount < kMaxStreamsPerSource)
             ++audioStreamCount;
         break;
     case EngineLineKind::SubtitleStream:
-        ++subtitleStreamCount;
+        if (subtitleStreamCount < kMaxStreamsPerSource)
+            ++subtitleStreamCount;
         break;
     case EngineLineKind::VideoStart:
         handleVideoStart();
@@ -176,6 +188,8 @@ void DRUI::handleEndOfPlayback() {
         playButton->setIcon(QIcon(QStringLiteral(":/image/play.png")));
     playingSource.clear();
     isPlaying = false;
+    // Whatever the engine says after its end answers no request.
+    engineSnapshots.end();
     StopBtn();
 }
 

@@ -100,6 +100,7 @@ void DRUI::endEngine() {
         }
     }
     delete process;
+    engineSnapshots.end();
 }
 
 void DRUI::startEngine() {
@@ -109,6 +110,9 @@ void DRUI::startEngine() {
     // The engine's diagnostics go where ours go; left unread they would fill
     // a buffer for nothing.
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    engineOutputDropped = 0;
+    // Ahead of the parser and never paused: the output waiting unread stays bounded.
+    connect(process, &QProcess::readyReadStandardOutput, this, &DRUI::limitEngineBacklog);
     connectEngineOutput(true);
 
     // An engine that fails to start or dies ends playback. Queued, so this
@@ -133,6 +137,9 @@ void DRUI::startEngine() {
     QString folder = dataFolder.isEmpty() ? dataFolderPath() : dataFolder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
+    // Screenshot reports of this engine are taken from this folder only, and
+    // only for requests made from now on.
+    engineSnapshots.begin(folder);
     EngineSource source;
     source.path = currentSource;
     source.kind = sourceKind;

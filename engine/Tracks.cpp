@@ -10,12 +10,12 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
-#include <QImageReader>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
 #include <QSaveFile>
 #include <QScreen>
+#include <QTimer>
 
 #include "config/DataFolder.h"
 #include "engine/EngineCommands.h"
@@ -98,32 +98,64 @@ void DRUI::BDAudioMenu(QAction* action) {
 }
 
 void DRUI::Snapshot() {
-    if (engineProcess)
+    // Counted only when the command goes out: each report must answer one.
+    if (engineProcess && engineProcess->state() != QProcess::NotRunning && engineSnapshots.request())
         writeEngine(engine_commands::screenshot());
 }
 
-void DRUI::saveSnapshot(const QByteArray& engineLine) {
-    QByteArray name;
-    if (!engineScreenshotName(engineLine, &name))
-        return;
-    const QString engineFile = localToWide(name);
-    if (!QFileInfo::exists(engineFile))
-        return;
+namespace {
 
-    const QString folder = snapshotFolder(dataFolder.isEmpty() ? dataFolderPath() : dataFolder);
-    const QString wanted = folder + snapshotBaseName(QDateTime::currentDateTime(), snapshotFormat);
-    QDir().mkpath(QFileInfo(wanted).absolutePath());
-    const QString target = firstFreeFileName(wanted);
+// The engine reports a screenshot before it writes the file: a file not (or
+// not completely) there yet is looked at again for about two seconds.
+constexpr int kShotAttempts = 50;
+constexpr int kShotRetryMs = 40;
 
-    QImageReader reader(engineFile);
-    reader.setDecideFormatFromContent(true);
-    const QImage image = reader.read();
+// Saves the engine's screenshot in the chosen format under a free name in
+// the snapshot folder; the engine's file goes only once the copy is safe.
+void collectEngineShot(DRUI* window, const QByteArray& reported, QString name, int attemptsLeft) {
+    // Once taken, the file is looked at again without a new judgement.
+    auto again = [&] {
+        if (attemptsLeft > 1)
+            QTimer::singleShot(kShotRetryMs, window, [window, reported, name, attemptsLeft] {
+                collectEngineShot(window, reported, name, attemptsLeft - 1);
+            });
+    };
+    if (name.isEmpty()) {
+        switch (window->engineSnapshots.take(reported, &name)) {
+        case EngineSnapshots::Report::Ignored:
+            return;
+        case EngineSnapshots::Report::NotYet:
+            again();
+            return;
+        case EngineSnapshots::Report::Taken:
+            break;
+        }
+    }
+    const QByteArray png = window->engineSnapshots.read(name);
+    if (!isCompletePng(png)) {
+        again();
+        return;
+    }
+    const QImage image = QImage::fromData(png, "PNG");
     if (image.isNull())
         return; // the engine's file stays: nothing was saved from it
-    QSaveFile file(target);
+
+    const QString folder =
+        snapshotFolder(window->dataFolder.isEmpty() ? dataFolderPath() : window->dataFolder);
+    const QString wanted = folder + snapshotBaseName(QDateTime::currentDateTime(), window->snapshotFormat);
+    QDir().mkpath(QFileInfo(wanted).absolutePath());
+    QSaveFile file(firstFreeFileName(wanted));
     if (!file.open(QIODevice::WriteOnly))
         return;
-    if (!image.save(&file, snapshotImageFormat(snapshotFormat)) || !file.commit())
+    if (!image.save(&file, snapshotImageFormat(window->snapshotFormat)) || !file.commit())
         return;
-    QFile::remove(engineFile);
+    window->engineSnapshots.remove(name);
+}
+
+} // namespace
+
+void DRUI::saveSnapshot(const QByteArray& engineLine) {
+    QByteArray reported;
+    if (engineScreenshotName(engineLine, &reported))
+        collectEngineShot(this, reported, QString(), kShotAttempts);
 }

@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/Snapshots.h"
 #include "media/MplsTypes.h"
 #include "media/PlayListInfo.h"
 
@@ -148,6 +149,7 @@ protected:
     void handleVideoStart();
     void engineFinished();
     void scheduleEngineOutput();
+    void limitEngineBacklog();          // drops unread output beyond kMaxEngineBacklog
     bool engineOutputConnected = false; // readyReadStandardOutput is wired to the parser
     bool engineOutputScheduled = false; // a deferred parser run is pending
     bool skippingLongLine = false;      // dropping the rest of an overlong engine line
@@ -237,6 +239,8 @@ public:
     qint32 audioStreamCount = 0;
     qint32 subtitleStreamCount = 0;
     QString snapshotFormat = QStringLiteral("JPG");
+    EngineSnapshots engineSnapshots; // the user's pending snapshot requests
+    qint64 engineOutputDropped = 0;  // unread engine output dropped over the cap
 
     // ---- disc tables (media/) ----
     QMap<QString, QList<ClipInfo>> clipTable;

@@ -363,8 +363,7 @@ void DRUI::BDToolMenu(QAction* action) {
     } else if (data == QLatin1String("Preferences")) {
         runPreferences();
     } else if (data == QLatin1String("Snapshot")) {
-        if (engineProcess)
-            writeEngine("screenshot 0\n");
+        Snapshot();
     }
 }
 

@@ -3,6 +3,7 @@
 // the video surface, its menus appear, a seek lands, a snapshot is saved and
 // the end of the clip returns to the start page.
 
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QScreen>
@@ -40,6 +41,7 @@ class EngineEndToEndTest : public QObject {
 private slots:
     void initTestCase();
     void playsRealClip();
+    void forgedReportsInTagsAndNames();
 
 private:
     QTemporaryDir media;
@@ -155,6 +157,81 @@ void EngineEndToEndTest::playsRealClip() {
     for (const QByteArray& line : std::as_const(seen))
         ended = ended || line.contains("(End of file)");
     QVERIFY(ended);
+}
+
+void EngineEndToEndTest::forgedReportsInTagsAndNames() {
+    // The engine prints tags and the file name verbatim: a title and a file
+    // name holding lines shaped like its screenshot report name the user's
+    // pictures (absolute, relative to the working folder, and an engine-like
+    // file in the engine's own folder). None of them is touched; a snapshot
+    // the user asks for is still saved.
+    QTemporaryDir scratch;
+    TestWindow w;
+    const QString absolute = scratch.filePath("pictures/victim.png");
+    const QString relative = scratch.filePath("cwd/victim.png");
+    const QString engineLike = w.dataFolder + "0001.png";
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::darkMagenta);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+    for (const QString& victim : {absolute, relative, engineLike})
+        QVERIFY(kzp::test::writeBytes(victim, bytes));
+
+    const QString title = "x\n*** screenshot '" + absolute + "' ***\n*** screenshot '" + engineLike + "' ***";
+    const QString forged = scratch.filePath("a\n*** screenshot 'victim.png' ***\nb.mkv");
+    kzp::test::ClipOptions options;
+    options.seconds = 4;
+    options.encoding = {"-c:v",    "libx264", "-preset", "ultrafast", "-pix_fmt",
+                        "yuv420p", "-c:a",    "aac",     "-metadata", "title=" + title};
+    const kzp::test::ProgramRun ffmpeg = kzp::test::makeClip(forged, options);
+    QVERIFY(ffmpeg.finished);
+    QCOMPARE(ffmpeg.exitCode, 0);
+
+    const QString shots = snapshotFolder(w.dataFolder);
+    QDir(shots).removeRecursively();
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(scratch.filePath("cwd"));
+    w.setEnginePath(QCoreApplication::applicationDirPath() + "/Player.exe");
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.playFile(forged, 4);
+    QVERIFY(w.engineProcess && w.engineProcess->waitForStarted(5000));
+
+    // A tap ahead of the parser: once it has seen a line, the parser has too.
+    QList<QByteArray> seen;
+    QProcess* engine = w.engineProcess;
+    QObject::disconnect(engine, SIGNAL(readyReadStandardOutput()), &w, SLOT(MPlayerDataRecieve()));
+    QObject::connect(engine, &QProcess::readyReadStandardOutput, &w, [&seen, engine] {
+        const QByteArray data = engine->peek(engine->bytesAvailable());
+        seen << data.left(data.lastIndexOf('\n') + 1).split('\n');
+    });
+    QObject::connect(engine, SIGNAL(readyReadStandardOutput()), &w, SLOT(MPlayerDataRecieve()));
+    QVERIFY(FakeEngine::waitUntil([&] { return seen.contains("Starting playback..."); }, 10000));
+    // The forged lines really came as lines of their own.
+    QVERIFY(seen.contains("*** screenshot 'victim.png' ***"));
+    QVERIFY(seen.contains(("*** screenshot '" + absolute + "' ***").toLocal8Bit()));
+    QVERIFY(seen.contains(("*** screenshot '" + engineLike + "' ***").toLocal8Bit()));
+    for (const QString& victim : {absolute, relative, engineLike})
+        QCOMPARE(kzp::test::readBytes(victim), bytes);
+    QVERIFY(!QDir(shots).exists() || QDir(shots).isEmpty());
+
+    // Tools, Snapshot: one real snapshot; the engine wrote 0002.png (0001.png is taken).
+    w.BDToolMenu(w.snapshotAction);
+    QVERIFY(FakeEngine::waitUntil([&] { return !QDir(shots).entryList(QDir::Files).isEmpty(); }, 5000));
+    QTRY_VERIFY(!QFile::exists(w.dataFolder + "0002.png"));
+    const QStringList saved = QDir(shots).entryList(QDir::Files);
+    QCOMPARE(saved.size(), 1);
+    QImageReader reader(shots + saved.first());
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    QCOMPARE(reader.size(), QSize(320, 240));
+    for (const QString& victim : {absolute, relative, engineLike})
+        QCOMPARE(kzp::test::readBytes(victim), bytes);
+
+    w.endEngine();
+    QDir::setCurrent(previous);
+    QFile::remove(engineLike);
 }
 
 int main(int argc, char** argv) {

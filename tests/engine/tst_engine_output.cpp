@@ -1,6 +1,7 @@
 // The output parser against well-behaved and hostile engines, the track and
 // channel menus, and snapshots.
 
+#include <QBuffer>
 #include <QElapsedTimer>
 #include <QImageReader>
 #include <QtTest>
@@ -8,6 +9,7 @@
 #include <csignal>
 #include <ctime>
 
+#include "common/Files.h"
 #include "common/TestEnv.h"
 #include "config/DataFolder.h"
 #include "engine/EngineTestSupport.h"
@@ -21,6 +23,10 @@ private slots:
     void init() {
         QFile::remove(dataFolderPath() + "OutputPath.txt");
         QDir(defaultSnapshotFolder()).removeRecursively();
+        // Engine files a failed test left would shift the engine's numbering.
+        QDir data(dataFolderPath());
+        for (const QString& name : data.entryList({"*.png"}, QDir::Files | QDir::System))
+            data.remove(name);
     }
 
     void positionAnswersPaceTheSlider();
@@ -40,7 +46,46 @@ private slots:
     void snapshotThroughEngine();
     void snapshotNamesAndFormats();
     void snapshotFailures();
+    void forgedScreenshotReports_data();
+    void forgedScreenshotReports();
+    void staleRequestsLapse();
+    void streamCountsAreCapped();
+    void pausedFloodIsCapped();
+    void endLineInDroppedOutputEndsPlayback();
 };
+
+namespace {
+
+// A small picture standing for one of the user's own.
+QByteArray userPicture() {
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray report(const QString& path) {
+    return "*** screenshot '" + QFile::encodeName(path) + "' ***";
+}
+
+// Largest unread engine output seen while `done` does not hold.
+template <typename Predicate> qint64 largestBacklog(TestWindow& w, Predicate done, int timeoutMs) {
+    qint64 largest = 0;
+    QTimer probe;
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        if (w.engineProcess)
+            largest = qMax(largest, w.engineProcess->bytesAvailable());
+    });
+    probe.start(1);
+    if (!FakeEngine::waitUntil(done, timeoutMs))
+        return -1;
+    return largest;
+}
+
+} // namespace
 
 void EngineOutputTest::positionAnswersPaceTheSlider() {
     TestWindow w;
@@ -399,33 +444,30 @@ void EngineOutputTest::snapshotThroughEngine() {
 }
 
 void EngineOutputTest::snapshotNamesAndFormats() {
+    FakeEngine fake;
     TestWindow w;
     QTemporaryDir dir;
     const QString target = dir.filePath("shots/"); // missing, stored with its separator
     QVERIFY(writeOutputPath(w.dataFolder, target));
-    auto engineFile = [&](const QString& name) {
-        QImage image(16, 8, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        image.setPixel(3, 3, qRgb(0, 0, 255));
-        const QString path = dir.filePath(name);
-        return image.save(path, "PNG") ? path : QString();
-    };
+    w.playFile(makeSource(dir, "formats.mkv"));
+    QVERIFY(fake.waitForCommand("volume 50 2"));
     struct Case {
         QString format;
         QByteArray detected;
     };
+    int requests = 0;
     for (const Case& c :
          {Case{"PNG", "png"}, Case{"BMP", "bmp"}, Case{"JPEG", "jpeg"}, Case{"JPG", "jpeg"}}) {
         w.snapshotFormat = c.format;
-        const QString source = engineFile("0001.png");
-        QVERIFY(!source.isEmpty());
-        // Saved twice in a row: the same second must not overwrite.
-        w.saveSnapshot(("*** screenshot '" + source + "' ***\n").toLocal8Bit());
-        QVERIFY(!QFile::exists(source));
-        QVERIFY(!engineFile("0001.png").isEmpty());
-        w.saveSnapshot(("*** screenshot '" + source + "' ***\n").toLocal8Bit());
-        const QStringList files = QDir(target).entryList({"*." + c.format}, QDir::Files, QDir::Name);
-        QVERIFY2(files.size() == 2, qPrintable(files.join(", ")));
+        // Two requests in a row, one file each: the same second must not overwrite.
+        w.Snapshot();
+        w.Snapshot();
+        requests += 2;
+        QVERIFY(fake.waitForCommand("screenshot 0", requests));
+        const auto saved = [&] { return QDir(target).entryList({"*." + c.format}, QDir::Files, QDir::Name); };
+        QTRY_COMPARE(saved().size(), 2);
+        QTRY_VERIFY(QDir(w.dataFolder).entryList({"*.png"}, QDir::Files).isEmpty());
+        const QStringList files = saved();
         // Either both in one second ("x.EXT", "x (2).EXT") or across two.
         if (files[0].left(28) == files[1].left(28))
             QVERIFY2(files[1].endsWith(" (2)." + c.format) || files[0].endsWith(" (2)." + c.format),
@@ -434,47 +476,240 @@ void EngineOutputTest::snapshotNamesAndFormats() {
             QImageReader reader(target + f);
             reader.setDecideFormatFromContent(true);
             QCOMPARE(reader.format(), c.detected);
+            QCOMPARE(reader.size(), QSize(64, 48));
             QFile::remove(target + f);
         }
     }
+    QCOMPARE(w.engineSnapshots.pending(), 0);
 }
 
 void EngineOutputTest::snapshotFailures() {
+    // Reports fed straight to the window, as answers to requests of an engine
+    // writing into the data folder.
     TestWindow w;
     QTemporaryDir dir;
     const QString folder = dir.filePath("out/");
     QVERIFY(writeOutputPath(w.dataFolder, folder));
-
-    // Missing engine file: ignored, nothing created.
-    w.saveSnapshot(("*** screenshot '" + dir.filePath("missing.png") + "' ***").toLocal8Bit());
-    QVERIFY(!QDir(folder).exists() || QDir(folder).isEmpty());
-
-    // A line without the closing quote names nothing.
+    w.engineSnapshots.begin(w.dataFolder);
+    const QString engineFile = w.dataFolder + "0001.png";
     QImage image(4, 4, QImage::Format_RGB32);
     image.fill(Qt::green);
-    const QString good = dir.filePath("good.png");
-    QVERIFY(image.save(good, "PNG"));
-    w.saveSnapshot(("*** screenshot '" + good + " ***").toLocal8Bit());
-    QVERIFY(QFile::exists(good));
+    QByteArray png;
+    QBuffer buffer(&png);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
+    const QByteArray line = report(engineFile) + '\n';
+    const auto saved = [&] { return QDir(folder).entryList(QDir::Files); };
 
-    // Not an image: nothing saved, the engine's file is kept.
-    const QString junk = dir.filePath("junk.png");
-    QFile f(junk);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("this is no picture");
-    f.close();
-    w.saveSnapshot(("*** screenshot '" + junk + "' ***").toLocal8Bit());
-    QVERIFY(QFile::exists(junk));
-    QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+    // Reported before the engine wrote it, then written in two goes: the
+    // request waits for the file, the file for its end.
+    QVERIFY(w.engineSnapshots.request());
+    w.saveSnapshot(line);
+    QCOMPARE(w.engineSnapshots.pending(), 1);
+    QTest::qWait(100);
+    QVERIFY(kzp::test::writeBytes(engineFile, png.left(20)));
+    QTRY_COMPARE(w.engineSnapshots.pending(), 0);
+    QVERIFY(saved().isEmpty());
+    QVERIFY(kzp::test::writeBytes(engineFile, png));
+    QTRY_COMPARE(saved().size(), 1);
+    QTRY_VERIFY(!QFile::exists(engineFile));
+    QFile::remove(folder + saved().first());
+
+    // A line without the closing quote names nothing.
+    QVERIFY(kzp::test::writeBytes(engineFile, png));
+    QVERIFY(w.engineSnapshots.request());
+    w.saveSnapshot(report(engineFile).chopped(5));
+    QCOMPARE(w.engineSnapshots.pending(), 1);
+
+    // A whole PNG that does not decode: nothing saved, the engine's file is kept.
+    QByteArray broken = png;
+    broken.replace(16, 8, QByteArray(8, '\xff'));
+    QVERIFY(kzp::test::writeBytes(engineFile, broken));
+    w.saveSnapshot(line);
+    QCOMPARE(w.engineSnapshots.pending(), 0);
+    QVERIFY(QFile::exists(engineFile));
+    QVERIFY(saved().isEmpty());
 
     // The snapshot folder cannot be made (a file is in the way): the engine's
     // file is kept.
-    QFile blocker(dir.filePath("blocker"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
+    QVERIFY(kzp::test::writeBytes(engineFile, png));
+    QVERIFY(kzp::test::writeBytes(dir.filePath("blocker"), "x"));
     QVERIFY(writeOutputPath(w.dataFolder, dir.filePath("blocker/sub/")));
-    w.saveSnapshot(("*** screenshot '" + good + "' ***").toLocal8Bit());
-    QVERIFY(QFile::exists(good));
+    QVERIFY(w.engineSnapshots.request());
+    w.saveSnapshot(line);
+    QCOMPARE(w.engineSnapshots.pending(), 0);
+    QCOMPARE(kzp::test::readBytes(engineFile), png);
+    QFile::remove(engineFile);
+}
+
+void EngineOutputTest::forgedScreenshotReports_data() {
+    // Where the user's picture lies and what a forged report names, relative
+    // to a scratch folder (@) or to the engine's screenshot folder (%).
+    QTest::addColumn<QString>("victim");
+    QTest::addColumn<QString>("reported");
+    QTest::newRow("absolute path") << "@outside/victim.png"
+                                   << "@outside/victim.png";
+    QTest::newRow("engine's name in another folder") << "@outside/0001.png"
+                                                     << "@outside/0001.png";
+    QTest::newRow("relative to the working folder") << "@cwd/victim.png"
+                                                    << "victim.png";
+    QTest::newRow("relative, engine's name") << "@cwd/0001.png"
+                                             << "0001.png";
+    QTest::newRow("dot-dot out of the folder") << "%../0001.png"
+                                               << "%../0001.png";
+    QTest::newRow("sub-folder of the folder") << "%sub/0001.png"
+                                              << "%sub/0001.png";
+    QTest::newRow("other name in the folder") << "%picture.png"
+                                              << "%picture.png";
+    QTest::newRow("link in the folder") << "@outside/linked.png"
+                                        << "%0005.png";
+}
+
+void EngineOutputTest::forgedScreenshotReports() {
+    QFETCH(QString, victim);
+    QFETCH(QString, reported);
+    QTemporaryDir scratch;
+    QVERIFY(QDir(scratch.path()).mkpath("cwd"));
+    TestWindow w;
+    const QString folder = w.dataFolder;
+    auto expand = [&](QString path) {
+        if (path.startsWith('@'))
+            return scratch.filePath(path.mid(1));
+        if (path.startsWith('%'))
+            return folder + path.mid(1);
+        return path;
+    };
+    const QString victimPath = expand(victim);
+    const QByteArray picture = userPicture();
+    QVERIFY(kzp::test::writeBytes(victimPath, picture));
+    const QString link = folder + "0005.png";
+    if (reported == "%0005.png")
+        QVERIFY(QFile::link(victimPath, link));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(scratch.filePath("cwd"));
+
+    // The forged report comes where tags and file names are printed, and
+    // again right before the engine's own report of a requested snapshot.
+    FakeEngine fake;
+    const QByteArray forged = report(expand(reported));
+    fake.setScript({"Playing x.", forged, "[lavf] stream 1: audio (aac), -aid 0", "VIDEO:  [H264]",
+                    "@on screenshot => " + forged});
+    w.playFile(makeSource(scratch, "forged.mkv"));
+    QTRY_COMPARE(w.texts(w.audioTrackMenu), (QStringList{"Disable", "Audio 1"}));
+    const QString shots = snapshotFolder(folder);
+    QCOMPARE(kzp::test::readBytes(victimPath), picture);
+    QVERIFY(QDir(shots).entryList(QDir::Files).isEmpty());
+
+    // A snapshot the user asked for is saved, once, from the engine's file.
+    w.Snapshot();
+    QVERIFY(fake.waitForCommand("screenshot 0"));
+    QTRY_VERIFY(!QFile::exists(folder + "0001.png"));
+    QTRY_COMPARE(QDir(shots).entryList(QDir::Files).size(), 1);
+    QImageReader reader(shots + QDir(shots).entryList(QDir::Files).first());
+    QCOMPARE(reader.read().size(), QSize(64, 48)); // the engine's picture, not the victim
+    QCOMPARE(kzp::test::readBytes(victimPath), picture);
+    if (reported == "%0005.png") {
+        QCOMPARE(QFileInfo(link).symLinkTarget(), victimPath);
+        QFile::remove(link);
+    }
+    w.endEngine();
+    QDir::setCurrent(previous);
+    QFile::remove(victimPath);
+    QDir(folder + "sub").removeRecursively();
+}
+
+void EngineOutputTest::staleRequestsLapse() {
+    // A request the engine never answered must not let a later report
+    // through: requests lapse at the engine's end and with every new engine.
+    QTemporaryDir scratch;
+    TestWindow w;
+    const QString engineLike = w.dataFolder + "0003.png";
+    const QByteArray picture = userPicture();
+    const QString shots = snapshotFolder(w.dataFolder);
+    auto untouched = [&] {
+        return kzp::test::readBytes(engineLike) == picture &&
+               (!QDir(shots).exists() || QDir(shots).isEmpty());
+    };
+    QVERIFY(kzp::test::writeBytes(engineLike, picture));
+    FakeEngine fake;
+    fake.setScript({"@on screenshot => @exit 0"}); // dies instead of answering
+    w.playFile(makeSource(scratch, "first.mkv"));
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    w.Snapshot();
+    QTRY_VERIFY(w.isStopped);
+    w.handleEngineLine(report(engineLike) + '\n');
+    QVERIFY(untouched());
+
+    fake.setScript({"@on screenshot => @hang"}); // never answers
+    w.playFile(makeSource(scratch, "second.mkv"));
+    QVERIFY(fake.waitForCommand("volume 50 2", 2));
+    w.Snapshot();
+    QVERIFY(fake.waitForCommand("screenshot 0", 2));
+    fake.setScript({"@wait q"});
+    w.playFile(makeSource(scratch, "third.mkv"));
+    QVERIFY(fake.waitForCommand("volume 50 2", 3));
+    w.handleEngineLine(report(engineLike) + '\n');
+    QVERIFY(untouched());
+    w.endEngine();
+    QFile::remove(engineLike);
+}
+
+void EngineOutputTest::streamCountsAreCapped() {
+    FakeEngine fake;
+    fake.setScript({"Playing x.", "@repeat 20000 [lavf] stream 1: audio (aac), -aid 0, -alang eng\\n",
+                    "@repeat 20000 [lavf] stream 2: subtitle (srt), -sid 0\\n", "VIDEO:  [H264]",
+                    "@note streams printed", "@wait q"});
+    TestWindow w;
+    QTemporaryDir dir;
+    w.playFile(makeSource(dir, "streams.mkv"));
+    QVERIFY(fake.waitForCommand("# streams printed"));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.texts(w.subtitleTrackMenu).isEmpty(), 20000);
+    QCOMPARE(w.audioTrackMenu->actions().size(), 101);
+    QCOMPARE(w.subtitleTrackMenu->actions().size(), 101);
+    QCOMPARE(w.audioTrackMenu->actions().last()->text(), QStringLiteral("Audio 100"));
+    QCOMPARE(w.subtitleTrackMenu->actions().last()->data().toInt(), 100);
+}
+
+void EngineOutputTest::pausedFloodIsCapped() {
+    // While paused the parser takes no lines, but the process object still
+    // reads the pipe: what it holds stays near the cap, and the engine's end
+    // after the flood is still seen on resume.
+    FakeEngine fake;
+    fake.setScript({"Playing x.", "@wait pause", "@flood 0.5 ANS_TIME_POSITION=1.0",
+                    "Exiting... (End of file)", "@note flooded", "@wait q"});
+    TestWindow w;
+    QTemporaryDir dir;
+    w.playFile(makeSource(dir, "paused-flood.mkv"));
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    w.pausePlayback();
+    const qint64 largest = largestBacklog(
+        w, [&] { return fake.count("# flooded") > 0; }, 30000);
+    qInfo("paused flood: largest backlog %lld bytes", largest);
+    QVERIFY(largest > 0);
+    QVERIFY2(largest <= 5 * 1024 * 1024, QByteArray::number(largest).constData());
+    QVERIFY(!w.isStopped);
+    w.resumePlayback();
+    QTRY_VERIFY_WITH_TIMEOUT(w.isStopped, 20000);
+    QVERIFY(fake.waitForCommand("q"));
+    QCOMPARE(w.pageStack->currentIndex(), 0);
+}
+
+void EngineOutputTest::endLineInDroppedOutputEndsPlayback() {
+    // The end line itself is among the dropped output: playback still ends.
+    FakeEngine fake;
+    fake.setScript({"Playing x.", "@wait pause", "@flood 0.5 ANS_TIME_POSITION=1.0",
+                    "Exiting... (End of file)", "@flood 0.5 ANS_TIME_POSITION=2.0", "@note flooded",
+                    "@wait q"});
+    TestWindow w;
+    QTemporaryDir dir;
+    w.playFile(makeSource(dir, "dropped-end.mkv"));
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    w.pausePlayback();
+    const qint64 largest = largestBacklog(
+        w, [&] { return w.isStopped; }, 30000);
+    QVERIFY2(largest >= 0 && largest <= 5 * 1024 * 1024, QByteArray::number(largest).constData());
+    QVERIFY(w.engineOutputDropped > 4 * 1024 * 1024);
+    QVERIFY(fake.waitForCommand("q"));
+    QCOMPARE(w.pageStack->currentIndex(), 0);
 }
 
 QTEST_MAIN(EngineOutputTest)

@@ -222,6 +222,11 @@ bool FakeEngine::runLine(const QByteArray& line, bool fromScript) {
         const int arrow = rest.indexOf(" => ");
         if (arrow > 0)
             triggers.append({rest.left(arrow).toLower(), rest.mid(arrow + 4), name == "@once"});
+    } else if (name == "@note") { // "# TEXT" in the command log: how far the script got
+        if (log) {
+            std::fprintf(log, "# %s\n", rest.constData());
+            std::fflush(log);
+        }
     } else if (name == "@end-at-length") {
         endAtLength = true;
     } else if (name == "@silent") { // no answers to queries from now on
