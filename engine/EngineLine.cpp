@@ -1,5 +1,7 @@
 #include "engine/EngineLine.h"
 
+#include <QIODevice>
+
 #include <cmath>
 #include <limits>
 
@@ -89,9 +91,55 @@ bool engineScreenshotName(const QByteArray& rawLine, QByteArray* name) {
     if (at < 0)
         return false;
     const int start = at + marker.size();
-    const int end = line.indexOf('\'', start);
-    if (end < 0 || end == start || end - start > kMaxScreenshotName)
+    // The engine writes "' ***" right after the name, which may itself hold
+    // quotes (a folder such as "/home/o'neill/").
+    const int end = line.lastIndexOf("' ***");
+    if (end < start || end == start || end - start > kMaxScreenshotName)
         return false;
     *name = line.mid(start, end - start);
     return true;
+}
+
+EngineBacklogTrim trimEngineBacklog(QIODevice& output, bool& skippingLine, qint64 cap) {
+    EngineBacklogTrim trim;
+    if (output.bytesAvailable() <= cap)
+        return trim;
+    const qint64 keep = cap / 4 * 3;
+    // Bounded steps, so one call never copies much more than it drops.
+    constexpr qint64 kStep = 1024 * 1024;
+    for (;;) {
+        const qint64 available = output.bytesAvailable();
+        if (available <= keep)
+            break;
+        const qint64 target = qMin(available - keep, kStep);
+        // The drop ends at a line end: look past the target for it.
+        const QByteArray window = output.peek(qMin(available, target + kMaxEngineLineLength + 1));
+        if (window.isEmpty())
+            break;
+        const qsizetype lineEnd = window.indexOf('\n', qsizetype(target - 1));
+        // Without one the line at the target is overlong: cut there, and
+        // the reader skips the rest of it.
+        const qsizetype cut = lineEnd >= 0 ? lineEnd + 1 : qsizetype(target);
+        const QByteArrayView dropped = QByteArrayView(window).first(cut);
+        for (const char* marker : {"(End of file)", "(Quit)"}) {
+            qsizetype at = trim.endOfPlayback ? -1 : dropped.indexOf(marker);
+            while (at >= 0) {
+                const qsizetype start = dropped.lastIndexOf('\n', at) + 1;
+                const qsizetype end = dropped.indexOf('\n', at);
+                if (end < 0)
+                    break; // the cut overlong line, dropped anyway
+                // The tail of an overlong line, or an overlong line, is no line.
+                if (!(start == 0 && skippingLine) && end - start + 1 <= kMaxEngineLineLength &&
+                    classifyEngineLine(window.mid(start, end - start + 1)) == EngineLineKind::EndOfPlayback) {
+                    trim.endOfPlayback = true;
+                    break;
+                }
+                at = dropped.indexOf(marker, end + 1);
+            }
+        }
+        skippingLine = lineEnd < 0;
+        output.skip(cut);
+        trim.dropped += cut;
+    }
+    return trim;
 }

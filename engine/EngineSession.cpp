@@ -12,9 +12,9 @@
 
 namespace {
 
-// No real engine line comes near this; longer ones are dropped whole, so a
-// runaway line never grows memory or gets rescanned.
-constexpr qint64 kMaxLineLength = 64 * 1024;
+// Longer lines are dropped whole, so a runaway line never grows memory or
+// gets rescanned.
+constexpr qint64 kMaxLineLength = kMaxEngineLineLength;
 // How much buffered output one look takes in (more than one line's worth).
 constexpr qint64 kReadWindow = 256 * 1024;
 // One call hands the event loop back after this long; the rest of the lines
@@ -44,6 +44,10 @@ void EngineSession::start(const QString& program, const QStringList& arguments,
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     if (!workingDirectory.isEmpty())
         process->setWorkingDirectory(workingDirectory);
+    dropped = 0;
+    // Ahead of the parser and never paused: the output waiting unread stays
+    // bounded, whether or not the parser takes the lines.
+    connect(process, &QProcess::readyReadStandardOutput, this, &EngineSession::limitBacklog);
     connect(process, &QProcess::readyReadStandardOutput, this, [this] {
         if (!outputPaused)
             readOutput();
@@ -120,6 +124,15 @@ void EngineSession::processEnded(QProcess* which) {
     if (!outputPaused)
         readOutput();
     if (which == process)
+        emit ended();
+}
+
+void EngineSession::limitBacklog() {
+    if (!process)
+        return;
+    const EngineBacklogTrim trim = trimEngineBacklog(*process, skippingLongLine);
+    dropped += trim.dropped;
+    if (trim.endOfPlayback)
         emit ended();
 }
 

@@ -37,6 +37,8 @@ public:
 
     // Reads and handles buffered output now (tests and the end of an engine).
     void readOutput();
+    // Unread output dropped over the cap since the engine started.
+    qint64 droppedBytes() const { return dropped; }
 
 signals:
     void lengthAnswered(qint64 seconds);
@@ -51,6 +53,7 @@ signals:
 
 private:
     void scheduleRead();
+    void limitBacklog();
     void handleLine(const QByteArray& line);
     void processEnded(QProcess* which);
     QProcess* release();
@@ -59,4 +62,5 @@ private:
     bool outputPaused = false;
     bool readScheduled = false;
     bool skippingLongLine = false; // dropping the rest of an overlong line
+    qint64 dropped = 0;
 };

@@ -1,9 +1,14 @@
 #include "engine/PlaybackController.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
+#include <QImage>
+#include <QSaveFile>
 #include <QTimer>
 
 #include "config/DataFolder.h"
+#include "engine/EngineLine.h"
 #include "engine/EngineSession.h"
 #include "engine/Snapshots.h"
 #include "util/TimeFormat.h"
@@ -12,9 +17,10 @@ namespace {
 
 constexpr int kRefreshIntervalMs = 500;
 constexpr int kClockStepMs = 507; // what one tick advances the player's own clock
-// Stream lines past this many per source are not counted: no real source
-// comes near it, and a flood of them must not build menus without end.
-constexpr int kMaxStreams = 100;
+// The engine reports a screenshot before it writes the file: a file not (or
+// not completely) there yet is looked at again for about two seconds.
+constexpr int kShotAttempts = 50;
+constexpr int kShotRetryMs = 40;
 
 QString elapsedText(qint64 seconds) {
     return QString::fromLatin1(formatTime(seconds));
@@ -34,11 +40,11 @@ PlaybackController::PlaybackController(QObject* parent) : QObject(parent) {
     });
     connect(engine, &EngineSession::audioStreamSeen, this, [this] {
         // Audio streams announced after the first subtitle are not counted.
-        if (subtitleCount == 0 && audioCount < kMaxStreams)
+        if (subtitleCount == 0 && audioCount < kMaxStreamsPerSource)
             ++audioCount;
     });
     connect(engine, &EngineSession::subtitleStreamSeen, this, [this] {
-        if (subtitleCount < kMaxStreams)
+        if (subtitleCount < kMaxStreamsPerSource)
             ++subtitleCount;
     });
     connect(engine, &EngineSession::videoStarted, this, &PlaybackController::handleVideoStart);
@@ -92,6 +98,9 @@ void PlaybackController::startEngine() {
     source.titleChosen = titleChosen_;
     source.hasTitle = titleChoice.hasTitle;
     source.title = titleChoice.title;
+    // Screenshot reports of this engine are taken from this folder only, and
+    // only for requests made from now on.
+    shots.begin(folder);
     const quint64 window = windowId ? windowId() : 0;
     engine->start(engineProgram, engineArguments(window, folder, source), engineFolder_);
 }
@@ -198,6 +207,7 @@ void PlaybackController::endEngine() {
         return;
     refreshTimer->stop();
     engine->end();
+    shots.end();
     setState(PlaybackState::Idle);
 }
 
@@ -315,7 +325,8 @@ void PlaybackController::setTrackMenuSizes(int audio, int subtitles) {
 }
 
 void PlaybackController::requestSnapshot() {
-    if (hasEngine())
+    // Counted only when the command goes out: each report must answer one.
+    if (engine->isRunning() && shots.request())
         engine->send(engine_commands::screenshot());
 }
 
@@ -345,6 +356,8 @@ void PlaybackController::handleEndOfPlayback() {
     emit lengthTextChanged(QLatin1Char(' ') + elapsedText(length));
     emit playIconChanged(false);
     playing.clear();
+    // Whatever the engine says after its end answers no request.
+    shots.end();
     stop();
 }
 
@@ -369,7 +382,50 @@ void PlaybackController::handleVideoStart() {
 }
 
 void PlaybackController::handleScreenshot(const QByteArray& line) {
-    const QString saved = saveEngineSnapshot(line, dataFolder, snapshotFormatText);
-    if (!saved.isEmpty())
-        emit snapshotSaved(saved);
+    QByteArray reported;
+    if (engineScreenshotName(line, &reported))
+        collectShot(reported, QString(), kShotAttempts);
+}
+
+// Saves the engine's screenshot in the chosen format under a free name in the
+// snapshot folder; the engine's file goes only once the copy is safe.
+void PlaybackController::collectShot(const QByteArray& reported, QString name, int attemptsLeft) {
+    auto again = [&] {
+        if (attemptsLeft > 1)
+            QTimer::singleShot(kShotRetryMs, this, [this, reported, name, attemptsLeft] {
+                collectShot(reported, name, attemptsLeft - 1);
+            });
+    };
+    // Once taken, the file is looked at again without a new judgement.
+    if (name.isEmpty()) {
+        switch (shots.take(reported, &name)) {
+        case EngineSnapshots::Report::Ignored:
+            return;
+        case EngineSnapshots::Report::NotYet:
+            again();
+            return;
+        case EngineSnapshots::Report::Taken:
+            break;
+        }
+    }
+    const QByteArray png = shots.read(name);
+    if (!isCompletePng(png)) {
+        again();
+        return;
+    }
+    const QImage image = QImage::fromData(png, "PNG");
+    if (image.isNull())
+        return; // the engine's file stays: nothing was saved from it
+
+    const QString folder = snapshotFolder(dataFolder.isEmpty() ? ::dataFolderPath() : dataFolder);
+    const QString wanted = folder + snapshotBaseName(QDateTime::currentDateTime(), snapshotFormatText);
+    QDir().mkpath(QFileInfo(wanted).absolutePath());
+    const QString target = firstFreeFileName(wanted);
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return;
+    if (!image.save(&file, snapshotImageFormat(snapshotFormatText)) || !file.commit())
+        return;
+    shots.remove(name);
+    emit snapshotSaved(target);
 }

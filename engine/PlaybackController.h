@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "engine/EngineCommands.h"
+#include "engine/Snapshots.h"
 #include "util/SourceKind.h"
 
 class EngineSession;
@@ -99,6 +100,7 @@ public:
     int audioStreamCount() const { return audioCount; }
     int subtitleStreamCount() const { return subtitleCount; }
     EngineSession* session() const { return engine; }
+    int pendingSnapshots() const { return shots.pending(); }
 
     // ---- operations ----
     // Starts the current source, or pauses/resumes it when it already plays.
@@ -176,8 +178,10 @@ private:
     void handleEndOfPlayback();
     void handleVideoStart();
     void handleScreenshot(const QByteArray& line);
+    void collectShot(const QByteArray& reported, QString name, int attemptsLeft);
 
     EngineSession* engine = nullptr;
+    EngineSnapshots shots; // the user's pending snapshot requests
     QTimer* refreshTimer = nullptr;
     std::function<quint64()> windowId;
     QString engineProgram;

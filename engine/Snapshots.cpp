@@ -3,13 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
-#include <QSaveFile>
 
-#include "config/DataFolder.h"
-#include "engine/EngineLine.h"
-#include "util/TimeFormat.h"
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 QString snapshotBaseName(const QDateTime& when, const QString& extension) {
     const QDate date = when.date();
@@ -45,29 +43,113 @@ QString firstFreeFileName(const QString& path) {
     }
 }
 
-QString saveEngineSnapshot(const QByteArray& engineLine, const QString& dataFolder, const QString& format) {
-    QByteArray name;
-    if (!engineScreenshotName(engineLine, &name))
-        return QString();
-    const QString engineFile = localToWide(name);
-    if (!QFileInfo::exists(engineFile))
-        return QString();
+bool isEngineShotName(const QString& name) {
+    if (!name.endsWith(QLatin1String(".png")))
+        return false;
+    const qsizetype digits = name.size() - 4;
+    if (digits < 4 || digits > 8)
+        return false;
+    for (qsizetype i = 0; i < digits; ++i)
+        if (name[i] < QLatin1Char('0') || name[i] > QLatin1Char('9'))
+            return false;
+    // The engine counts from 1 and pads to four digits, never further.
+    const int number = name.left(digits).toInt();
+    return number >= 1 && name.left(digits) == QStringLiteral("%1").arg(number, 4, 10, QLatin1Char('0'));
+}
 
-    const QString folder = snapshotFolder(dataFolder.isEmpty() ? dataFolderPath() : dataFolder);
-    const QString wanted = folder + snapshotBaseName(QDateTime::currentDateTime(), format);
-    QDir().mkpath(QFileInfo(wanted).absolutePath());
-    const QString target = firstFreeFileName(wanted);
+void EngineSnapshots::begin(const QString& folder) {
+    shotFolder = folder.isEmpty() ? QString() : QFileInfo(folder).absoluteFilePath();
+    if (!shotFolder.isEmpty() && !shotFolder.endsWith(QLatin1Char('/')))
+        shotFolder += QLatin1Char('/');
+    requests = 0;
+}
 
-    QImageReader reader(engineFile);
-    reader.setDecideFormatFromContent(true);
-    const QImage image = reader.read();
-    if (image.isNull())
-        return QString(); // the engine's file stays: nothing was saved from it
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
-        return QString();
-    if (!image.save(&file, snapshotImageFormat(format)) || !file.commit())
-        return QString();
-    QFile::remove(engineFile);
-    return target;
+void EngineSnapshots::end() {
+    requests = 0;
+}
+
+bool EngineSnapshots::request() {
+    if (shotFolder.isEmpty())
+        return false;
+    ++requests;
+    return true;
+}
+
+EngineSnapshots::Report EngineSnapshots::take(const QByteArray& reportedPath, QString* name) {
+    if (requests <= 0 || shotFolder.isEmpty())
+        return Report::Ignored;
+    // The engine is given an absolute folder and reports it as given; a
+    // relative name would be resolved against some other folder.
+    if (!reportedPath.startsWith('/') || reportedPath.contains('\0'))
+        return Report::Ignored;
+    const qsizetype slash = reportedPath.lastIndexOf('/');
+    const QByteArray reportedFolder = reportedPath.left(slash + 1);
+    const QString fileName = QString::fromLatin1(reportedPath.mid(slash + 1));
+    if (!isEngineShotName(fileName))
+        return Report::Ignored;
+    // No "." or ".." steps: the folder is named, not reached by walking.
+    for (const QByteArray& step : reportedFolder.split('/'))
+        if (step == "." || step == "..")
+            return Report::Ignored;
+    // The same folder, however it is spelled (it may be reached through a
+    // link): compared by device and inode.
+    struct stat reported, ours, file;
+    if (::stat(reportedFolder.constData(), &reported) != 0 ||
+        ::stat(QFile::encodeName(shotFolder).constData(), &ours) != 0 || !S_ISDIR(ours.st_mode) ||
+        reported.st_dev != ours.st_dev || reported.st_ino != ours.st_ino)
+        return Report::Ignored;
+    // The file itself: a regular file with no other name, never a link.
+    const QByteArray path = QFile::encodeName(shotFolder + fileName);
+    if (::lstat(path.constData(), &file) != 0)
+        return errno == ENOENT ? Report::NotYet : Report::Ignored;
+    if (!S_ISREG(file.st_mode) || file.st_nlink != 1)
+        return Report::Ignored;
+    --requests;
+    *name = fileName;
+    return Report::Taken;
+}
+
+QByteArray EngineSnapshots::read(const QString& name) const {
+    if (shotFolder.isEmpty() || !isEngineShotName(name))
+        return QByteArray();
+    const QByteArray path = QFile::encodeName(shotFolder + name);
+    int handle;
+    do {
+        // No link is followed, and nothing that could block is waited on.
+        handle = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    } while (handle < 0 && errno == EINTR);
+    if (handle < 0)
+        return QByteArray();
+    QByteArray bytes;
+    struct stat info;
+    if (::fstat(handle, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 && info.st_size > 0 &&
+        info.st_size <= kMaxEngineShotBytes) {
+        bytes.resize(qsizetype(info.st_size));
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t got = ::read(handle, bytes.data() + done, size_t(bytes.size() - done));
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            done += got;
+        }
+        bytes.truncate(done);
+    }
+    ::close(handle);
+    return bytes;
+}
+
+bool EngineSnapshots::remove(const QString& name) const {
+    if (shotFolder.isEmpty() || !isEngineShotName(name))
+        return false;
+    // Removing a name never touches what a link would point at.
+    return ::unlink(QFile::encodeName(shotFolder + name).constData()) == 0;
+}
+
+bool isCompletePng(const QByteArray& bytes) {
+    static const QByteArray signature("\x89PNG\r\n\x1a\n", 8);
+    static const QByteArray end("\0\0\0\0IEND\xae\x42\x60\x82", 12);
+    return bytes.size() >= signature.size() + end.size() && bytes.startsWith(signature) &&
+           bytes.endsWith(end);
 }

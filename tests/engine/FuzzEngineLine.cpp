@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         QByteArray name;
         if (engineScreenshotName(line, &name)) {
-            if (name.isEmpty() || name.size() > kMaxScreenshotName || name.contains('\'') ||
-                name.contains('\0'))
+            if (name.isEmpty() || name.size() > kMaxScreenshotName || name.contains('\0') ||
+                !line.contains("*** screenshot '" + name + "' ***"))
                 std::abort();
         }
     }

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QMenu>
@@ -51,6 +52,7 @@ class EngineEndToEndTest : public QObject {
 private slots:
     void initTestCase();
     void playsRealClip();
+    void forgedReportsInTagsAndNames();
 
 private:
     QTemporaryDir media;
@@ -190,6 +192,91 @@ void EngineEndToEndTest::playsRealClip() {
     for (const QByteArray& line : std::as_const(seen))
         ended = ended || line.contains("(End of file)");
     QVERIFY(ended);
+}
+
+void EngineEndToEndTest::forgedReportsInTagsAndNames() {
+    // The engine prints tags and the file name verbatim: a title and a file
+    // name holding lines shaped like its screenshot report name the user's
+    // pictures (absolute, relative to the working folder, and an engine-like
+    // file in the engine's own folder). None of them is touched; a snapshot
+    // the user asks for is still saved.
+    QTemporaryDir scratch;
+    DRUI w;
+    w.setupWindow();
+    PlaybackController& c = w.playback();
+    const QString absolute = scratch.filePath("pictures/victim.png");
+    const QString relative = scratch.filePath("cwd/victim.png");
+    const QString engineLike = c.dataFolderPath() + "0001.png";
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::darkMagenta);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && picture.save(&buffer, "PNG"));
+    for (const QString& victim : {absolute, relative, engineLike})
+        QVERIFY(kzp::test::writeBytes(victim, bytes));
+
+    const QString title = "x\n*** screenshot '" + absolute + "' ***\n*** screenshot '" + engineLike + "' ***";
+    const QString forged = scratch.filePath("a\n*** screenshot 'victim.png' ***\nb.mkv");
+    kzp::test::ClipOptions options;
+    options.seconds = 4;
+    options.encoding = {"-c:v",    "libx264", "-preset", "ultrafast", "-pix_fmt",
+                        "yuv420p", "-c:a",    "aac",     "-metadata", "title=" + title};
+    const kzp::test::ProgramRun ffmpeg = kzp::test::makeClip(forged, options);
+    QVERIFY(ffmpeg.finished);
+    QCOMPARE(ffmpeg.exitCode, 0);
+
+    const QString shots = snapshotFolder(c.dataFolderPath());
+    QDir(shots).removeRecursively();
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(scratch.filePath("cwd"));
+    w.setEnginePath(QCoreApplication::applicationDirPath() + "/Player.exe");
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QSignalSpy reports(c.session(), &EngineSession::screenshotReported);
+    QSignalSpy video(c.session(), &EngineSession::videoStarted);
+    c.setCurrentSource(forged);
+    c.setSourceKind(SourceKind::File);
+    c.setMediaLength(4);
+    w.VideoPlay();
+
+    // The forged lines really came as lines of their own.
+    QList<QByteArray> forgedLines;
+    QVERIFY(FakeEngine::waitUntil(
+        [&] {
+            forgedLines.clear();
+            for (const QList<QVariant>& report : std::as_const(reports))
+                forgedLines << report.value(0).toByteArray().trimmed();
+            return video.count() > 0 && forgedLines.size() >= 3;
+        },
+        10000));
+    QVERIFY(forgedLines.contains("*** screenshot 'victim.png' ***"));
+    QVERIFY(forgedLines.contains(("*** screenshot '" + absolute + "' ***").toLocal8Bit()));
+    QVERIFY(forgedLines.contains(("*** screenshot '" + engineLike + "' ***").toLocal8Bit()));
+    for (const QString& victim : {absolute, relative, engineLike})
+        QCOMPARE(kzp::test::readBytes(victim), bytes);
+    QVERIFY(!QDir(shots).exists() || QDir(shots).isEmpty());
+
+    // Tools, Snapshot: one real snapshot; the engine wrote 0002.png (0001.png is taken).
+    QAction* snapshot = nullptr;
+    for (QAction* action : w.part<QMenu>("toolsMenu")->actions())
+        if (action->data().toString() == "Snapshot")
+            snapshot = action;
+    QVERIFY(snapshot);
+    w.BDToolMenu(snapshot);
+    QVERIFY(FakeEngine::waitUntil([&] { return !QDir(shots).entryList(QDir::Files).isEmpty(); }, 5000));
+    QTRY_VERIFY(!QFile::exists(c.dataFolderPath() + "0002.png"));
+    const QStringList saved = QDir(shots).entryList(QDir::Files);
+    QCOMPARE(saved.size(), 1);
+    QImageReader reader(shots + saved.first());
+    reader.setDecideFormatFromContent(true);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    QCOMPARE(reader.size(), QSize(320, 240));
+    for (const QString& victim : {absolute, relative, engineLike})
+        QCOMPARE(kzp::test::readBytes(victim), bytes);
+
+    w.endEngine();
+    QDir::setCurrent(previous);
+    QFile::remove(engineLike);
 }
 
 int main(int argc, char** argv) {

@@ -1,6 +1,7 @@
 // The engine protocol's plain pieces: line classification and value
 // extraction, the argument list, the launcher's rewrite, snapshot names.
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -9,12 +10,17 @@
 #include <QtTest>
 
 #include "config/DataFolder.h"
+#include "common/Files.h"
 #include "engine/EngineCommands.h"
 #include "engine/EngineLine.h"
 #include "engine/Snapshots.h"
 #include "tools/launcher/EngineArguments.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 Q_DECLARE_METATYPE(EngineLineKind)
+Q_DECLARE_METATYPE(EngineSnapshots::Report)
 
 class EngineLinesTest : public QObject {
     Q_OBJECT
@@ -31,9 +37,24 @@ private slots:
     void launcherRewrite_data();
     void launcherRewrite();
     void snapshotNames();
-    void savedSnapshotFormats();
-    void snapshotFailures();
+    void engineShotNames();
+    void screenshotReports_data();
+    void screenshotReports();
+    void screenshotRequests();
+    void engineShotReading();
+    void backlogTrim_data();
+    void backlogTrim();
 };
+
+namespace {
+
+bool makeFile(const QString& path, const QByteArray& bytes = "picture") {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+} // namespace
 
 void EngineLinesTest::classify_data() {
     QTest::addColumn<QByteArray>("line");
@@ -113,6 +134,10 @@ void EngineLinesTest::screenshotName_data() {
                                     << true << QByteArray("/a b/Kestrune Zyl Player/0002.png");
     QTest::newRow("prefix noise") << QByteArray("xx*** screenshot '/d/1.png' ***") << true
                                   << QByteArray("/d/1.png");
+    QTest::newRow("quotes in the folder") << QByteArray("*** screenshot '/home/o'neill/K 'x'/0001.png' ***\n")
+                                          << true << QByteArray("/home/o'neill/K 'x'/0001.png");
+    QTest::newRow("no stars after the quote")
+        << QByteArray("*** screenshot '/data/0001.png'\n") << false << QByteArray();
     QTest::newRow("no closing quote")
         << QByteArray("*** screenshot '/data/0001.png\n") << false << QByteArray();
     QTest::newRow("no opening quote")
@@ -236,92 +261,222 @@ void EngineLinesTest::snapshotNames() {
     QCOMPARE(firstFreeFileName(bare), dir.filePath("a.b/noext (2)"));
 }
 
-namespace {
+void EngineLinesTest::engineShotNames() {
+    for (const char* name : {"0001.png", "0042.png", "9999.png", "10000.png", "100000.png", "99999999.png"})
+        QVERIFY2(isEngineShotName(name), name);
+    for (const char* name :
+         {"0000.png", "001.png", "1.png", "00001.png", "0001.PNG", "0001.png.jpg", "x0001.png", "0001",
+          "abcd.png", "+001.png", " 001.png", "100000000.png", ".png", "0001.jpg"})
+        QVERIFY2(!isEngineShotName(name), name);
 
-// A picture as the engine leaves it, or an empty text when it cannot be made.
-QString engineFile(const QTemporaryDir& dir, const QString& name) {
-    QImage image(16, 8, QImage::Format_RGB32);
+    QByteArray whole;
+    QImage image(5, 5, QImage::Format_RGB32);
     image.fill(Qt::red);
-    image.setPixel(3, 3, qRgb(0, 0, 255));
-    const QString path = dir.filePath(name);
-    return image.save(path, "PNG") ? path : QString();
+    QBuffer buffer(&whole);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG"));
+    QVERIFY(isCompletePng(whole));
+    QVERIFY(!isCompletePng(whole.chopped(1)));
+    QVERIFY(!isCompletePng(whole.left(whole.size() / 2)));
+    QVERIFY(!isCompletePng(whole.mid(1)));
+    QVERIFY(!isCompletePng(QByteArray()));
 }
 
-QByteArray screenshotLine(const QString& path, const char* end = "' ***\n") {
-    return "*** screenshot '" + path.toLocal8Bit() + end;
+void EngineLinesTest::screenshotReports_data() {
+    // What is on disc (relative to a scratch folder holding the engine's
+    // folder "shots/"), what a report names ("@" is the scratch folder),
+    // and how it is judged while a request is pending.
+    using R = EngineSnapshots::Report;
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("reported");
+    QTest::addColumn<R>("expected");
+    QTest::newRow("engine's file") << "file shots/0001.png"
+                                   << "@/shots/0001.png" << R::Taken;
+    QTest::newRow("not written yet") << ""
+                                     << "@/shots/0001.png" << R::NotYet;
+    QTest::newRow("doubled separators") << "file shots/0002.png"
+                                        << "@//shots//0002.png" << R::Taken;
+    QTest::newRow("folder reached through a link") << "file shots/0001.png;link shots alias"
+                                                   << "@/alias/0001.png" << R::Taken;
+    QTest::newRow("other folder") << "file other/0001.png"
+                                  << "@/other/0001.png" << R::Ignored;
+    QTest::newRow("sub-folder") << "file shots/sub/0001.png"
+                                << "@/shots/sub/0001.png" << R::Ignored;
+    QTest::newRow("dot-dot out") << "file 0001.png"
+                                 << "@/shots/../0001.png" << R::Ignored;
+    QTest::newRow("dot-dot back in") << "file shots/0001.png;dir shots/sub"
+                                     << "@/shots/sub/../0001.png" << R::Ignored;
+    QTest::newRow("dot step") << "file shots/0001.png"
+                              << "@/shots/./0001.png" << R::Ignored;
+    QTest::newRow("relative") << "file shots/0001.png"
+                              << "shots/0001.png" << R::Ignored;
+    QTest::newRow("other name") << "file shots/picture.png"
+                                << "@/shots/picture.png" << R::Ignored;
+    QTest::newRow("link to a picture") << "file victim.png;link victim.png shots/0001.png"
+                                       << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("dangling link") << "link nowhere.png shots/0001.png"
+                                   << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("hard link to a picture") << "file victim.png;hardlink victim.png shots/0001.png"
+                                            << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("folder named like a file") << "dir shots/0001.png"
+                                              << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("pipe named like a file") << "fifo shots/0001.png"
+                                            << "@/shots/0001.png" << R::Ignored;
+    QTest::newRow("folder missing") << ""
+                                    << "@/gone/0001.png" << R::Ignored;
 }
 
-} // namespace
-
-void EngineLinesTest::savedSnapshotFormats() {
+void EngineLinesTest::screenshotReports() {
+    using R = EngineSnapshots::Report;
+    QFETCH(QString, setup);
+    QFETCH(QString, reported);
+    QFETCH(R, expected);
     QTemporaryDir dir;
-    const QString data = dir.filePath("data/");
-    const QString target = dir.filePath("shots/"); // missing, stored with its separator
-    QVERIFY(QDir().mkpath(data));
-    QVERIFY(writeOutputPath(data, target));
-    struct Case {
-        QString format;
-        QByteArray detected;
-    };
-    for (const Case& c :
-         {Case{"PNG", "png"}, Case{"BMP", "bmp"}, Case{"JPEG", "jpeg"}, Case{"JPG", "jpeg"}}) {
-        // Saved twice in a row: the same second must not overwrite.
-        for (int i = 0; i < 2; ++i) {
-            const QString source = engineFile(dir, "0001.png");
-            QVERIFY(!source.isEmpty());
-            const QString saved = saveEngineSnapshot(screenshotLine(source), data, c.format);
-            QVERIFY(saved.startsWith(target));
-            QVERIFY(!QFile::exists(source)); // gone once the copy is safe
-        }
-        const QStringList files = QDir(target).entryList({"*." + c.format}, QDir::Files, QDir::Name);
-        QVERIFY2(files.size() == 2, qPrintable(files.join(", ")));
-        // Either both in one second ("x.EXT", "x (2).EXT") or across two.
-        if (files[0].left(28) == files[1].left(28))
-            QVERIFY2(files[1].endsWith(" (2)." + c.format) || files[0].endsWith(" (2)." + c.format),
-                     qPrintable(files.join(", ")));
-        for (const QString& f : files) {
-            QImageReader reader(target + f);
-            reader.setDecideFormatFromContent(true);
-            QCOMPARE(reader.format(), c.detected);
-            QFile::remove(target + f);
-        }
+    const QString root = dir.path();
+    QVERIFY(QDir(root).mkpath("shots"));
+    for (const QString& step : setup.split(';', Qt::SkipEmptyParts)) {
+        const QStringList words = step.split(' ');
+        const QString first = root + "/" + words.value(1);
+        const QString second = root + "/" + words.value(2);
+        if (words[0] == "file")
+            QVERIFY(makeFile(first));
+        else if (words[0] == "dir")
+            QVERIFY(QDir().mkpath(first));
+        else if (words[0] == "link")
+            QVERIFY(QFile::link(first, second));
+        else if (words[0] == "hardlink")
+            QCOMPARE(::link(QFile::encodeName(first).constData(), QFile::encodeName(second).constData()), 0);
+        else if (words[0] == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(first).constData(), 0600), 0);
     }
+    const QDir before(root + "/shots");
+    const QStringList listing = before.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
+
+    EngineSnapshots shots;
+    shots.begin(root + "/shots"); // without its separator: added
+    QCOMPARE(shots.folder(), root + "/shots/");
+    QVERIFY(shots.request());
+    QString name = "untouched";
+    const QByteArray path = QFile::encodeName(QString(reported).replace('@', root));
+    QCOMPARE(shots.take(path, &name), expected);
+    QCOMPARE(name, expected == R::Taken ? QString::fromLatin1(path.mid(path.lastIndexOf('/') + 1))
+                                        : QStringLiteral("untouched"));
+    QCOMPARE(shots.pending(), expected == R::Taken ? 0 : 1);
+    // Judging touches nothing.
+    QCOMPARE(before.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot), listing);
+    if (QFile::exists(root + "/victim.png"))
+        QCOMPARE(kzp::test::readBytes(root + "/victim.png"), QByteArray("picture"));
 }
 
-void EngineLinesTest::snapshotFailures() {
+void EngineLinesTest::screenshotRequests() {
+    using R = EngineSnapshots::Report;
     QTemporaryDir dir;
-    const QString data = dir.filePath("data/");
-    const QString folder = dir.filePath("out/");
-    QVERIFY(QDir().mkpath(data));
-    QVERIFY(writeOutputPath(data, folder));
+    const QString folder = dir.path() + "/";
+    QVERIFY(makeFile(folder + "0001.png"));
+    QVERIFY(makeFile(folder + "0002.png"));
+    const QByteArray first = QFile::encodeName(folder + "0001.png");
+    const QByteArray second = QFile::encodeName(folder + "0002.png");
+    QString name;
 
-    // Missing engine file: ignored, nothing created.
-    QVERIFY(saveEngineSnapshot(screenshotLine(dir.filePath("missing.png")), data, "JPG").isEmpty());
-    QVERIFY(!QDir(folder).exists() || QDir(folder).isEmpty());
+    EngineSnapshots shots;
+    QVERIFY(!shots.request()); // no engine yet
+    QCOMPARE(shots.pending(), 0);
+    shots.begin(folder);
+    QCOMPARE(shots.take(first, &name), R::Ignored); // nothing asked for
+    // One file per request.
+    QVERIFY(shots.request());
+    QVERIFY(shots.request());
+    QCOMPARE(shots.take(first, &name), R::Taken);
+    QCOMPARE(shots.take(second, &name), R::Taken);
+    QCOMPARE(name, QStringLiteral("0002.png"));
+    QCOMPARE(shots.take(first, &name), R::Ignored);
+    // Requests lapse when the engine ends, and with a new engine.
+    QVERIFY(shots.request());
+    shots.end();
+    QCOMPARE(shots.take(first, &name), R::Ignored);
+    QVERIFY(shots.request());
+    shots.begin(folder);
+    QCOMPARE(shots.pending(), 0);
+    QCOMPARE(shots.take(first, &name), R::Ignored);
+    // A folder whose name MPlayer's option syntax would trip over is still
+    // recognised in the engine's report of it.
+    const QString awkward = dir.path() + QString::fromUtf8("/a,b 'c' \"d\" [e]=f:g Zürich 東京/");
+    QVERIFY(makeFile(awkward + "0001.png"));
+    shots.begin(awkward);
+    QVERIFY(shots.request());
+    QByteArray reported;
+    QVERIFY(
+        engineScreenshotName("*** screenshot '" + QFile::encodeName(awkward) + "0001.png' ***\n", &reported));
+    QCOMPARE(shots.take(reported, &name), R::Taken);
+    QCOMPARE(shots.read(name), QByteArray("picture"));
+}
 
-    // A line without the closing quote names nothing.
-    const QString good = engineFile(dir, "good.png");
-    QVERIFY(saveEngineSnapshot(screenshotLine(good, " ***"), data, "JPG").isEmpty());
-    QVERIFY(QFile::exists(good));
+void EngineLinesTest::engineShotReading() {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + "/shots/";
+    QVERIFY(makeFile(folder + "0001.png", "engine picture"));
+    QVERIFY(makeFile(dir.path() + "/victim.png", "user picture"));
+    EngineSnapshots shots;
+    shots.begin(folder);
+    QCOMPARE(shots.read("0001.png"), QByteArray("engine picture"));
+    // Only the engine's names, only inside the folder.
+    QVERIFY(shots.read("../victim.png").isEmpty());
+    QVERIFY(!shots.remove("../victim.png"));
+    QVERIFY(!shots.remove("0001.png/.."));
+    // A link put in place after the report was judged is neither followed
+    // nor its target removed.
+    QVERIFY(QFile::remove(folder + "0001.png"));
+    QVERIFY(QFile::link(dir.path() + "/victim.png", folder + "0001.png"));
+    QVERIFY(shots.read("0001.png").isEmpty());
+    QVERIFY(shots.remove("0001.png"));
+    QCOMPARE(kzp::test::readBytes(dir.path() + "/victim.png"), QByteArray("user picture"));
+    // A pipe is not waited on.
+    QCOMPARE(::mkfifo(QFile::encodeName(folder + "0002.png").constData(), 0600), 0);
+    QVERIFY(shots.read("0002.png").isEmpty());
+    QVERIFY(shots.read("0003.png").isEmpty()); // missing
+}
 
-    // Not an image: nothing saved, the engine's file is kept.
-    const QString junk = dir.filePath("junk.png");
-    QFile f(junk);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("this is no picture");
-    f.close();
-    QVERIFY(saveEngineSnapshot(screenshotLine(junk), data, "JPG").isEmpty());
-    QVERIFY(QFile::exists(junk));
-    QVERIFY(QDir(folder).entryList(QDir::Files).isEmpty());
+void EngineLinesTest::backlogTrim_data() {
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<bool>("skipping");
+    QTest::addColumn<qint64>("dropped");
+    QTest::addColumn<bool>("skippingAfter");
+    QTest::addColumn<bool>("ended");
+    // Cap 100: over it, whole lines go until at most 75 bytes are left.
+    const QByteArray line(9, 'a'); // ten bytes with its line end
+    const QByteArray ten = line + '\n';
+    QTest::newRow("under the cap") << ten.repeated(10) << false << qint64(0) << false << false;
+    QTest::newRow("over the cap") << ten.repeated(11) << false << qint64(40) << false << false;
+    QTest::newRow("cut at a line end")
+        << QByteArray(30, 'b') + "\n" + ten.repeated(8) << false << qint64(41) << false << false;
+    QTest::newRow("end of file among the dropped")
+        << "Exiting... (End of file)\n" + ten.repeated(9) << false << qint64(45) << false << true;
+    QTest::newRow("quit among the dropped")
+        << "x\nExiting... (Quit)\n" + ten.repeated(9) << false << qint64(40) << false << true;
+    QTest::newRow("end line kept") << ten.repeated(10) + "Exiting... (Quit)\n"
+                                   << false << qint64(50) << false << false;
+    QTest::newRow("marker in another kind of line")
+        << "Playing (Quit).\n" + ten.repeated(9) << false << qint64(36) << false << false;
+    QTest::newRow("marker after a zero byte")
+        << QByteArray("ab\0(Quit)\n", 10) + ten.repeated(10) << false << qint64(40) << false << false;
+    QTest::newRow("marker in a skipped tail")
+        << "tail (Quit)\n" + ten.repeated(10) << true << qint64(42) << false << false;
+    QTest::newRow("no line end in reach") << QByteArray(200, 'c') << false << qint64(125) << true << false;
+}
 
-    // The snapshot folder cannot be made (a file is in the way): the engine's
-    // file is kept.
-    QFile blocker(dir.filePath("blocker"));
-    QVERIFY(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    QVERIFY(writeOutputPath(data, dir.filePath("blocker/sub/")));
-    QVERIFY(saveEngineSnapshot(screenshotLine(good), data, "JPG").isEmpty());
-    QVERIFY(QFile::exists(good));
+void EngineLinesTest::backlogTrim() {
+    QFETCH(QByteArray, output);
+    QFETCH(bool, skipping);
+    QFETCH(qint64, dropped);
+    QFETCH(bool, skippingAfter);
+    QFETCH(bool, ended);
+    QBuffer device(&output);
+    QVERIFY(device.open(QIODevice::ReadOnly));
+    const EngineBacklogTrim trim = trimEngineBacklog(device, skipping, 100);
+    QCOMPARE(trim.dropped, dropped);
+    QCOMPARE(device.pos(), dropped);
+    QCOMPARE(skipping, skippingAfter);
+    QCOMPARE(trim.endOfPlayback, ended);
+    QVERIFY(device.bytesAvailable() <= (dropped ? 75 : 100));
 }
 
 QTEST_GUILESS_MAIN(EngineLinesTest)

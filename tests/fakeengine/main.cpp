@@ -125,6 +125,7 @@ private:
     qint64 sleepUntil = 0;
     QByteArray waitingFor;
     bool hanging = false;
+    bool takeShots = true;
     qint64 floodUntil = 0;
     QByteArray floodChunk;
     bool endAtLength = false;
@@ -222,12 +223,19 @@ bool FakeEngine::runLine(const QByteArray& line, bool fromScript) {
         const int arrow = rest.indexOf(" => ");
         if (arrow > 0)
             triggers.append({rest.left(arrow).toLower(), rest.mid(arrow + 4), name == "@once"});
+    } else if (name == "@note") { // "# TEXT" in the command log: how far the script got
+        if (log) {
+            std::fprintf(log, "# %s\n", rest.constData());
+            std::fflush(log);
+        }
     } else if (name == "@end-at-length") {
         endAtLength = true;
     } else if (name == "@silent") { // no answers to queries from now on
         answer = false;
     } else if (name == "@answer") {
         answer = true;
+    } else if (name == "@no-shots") { // screenshot commands are received and ignored
+        takeShots = false;
     }
     return true;
 }
@@ -318,7 +326,8 @@ void FakeEngine::handleCommand(const QByteArray& command) {
         printLine("Exiting... (End of file)");
         std::_Exit(0);
     } else if (verb == "screenshot") {
-        takeScreenshot();
+        if (takeShots)
+            takeScreenshot();
     }
 }
 
