@@ -13,7 +13,9 @@
 // hundred pixels wide; the disc page shows the picture unscaled, so a larger
 // one could not be seen whole on a common screen, and 4096 x 4096 at 32 bits
 // a pixel is exactly 64 MiB. The header is checked before anything is
-// allocated, so a few bytes claiming 60000 x 60000 cost nothing.
+// allocated, so a few bytes claiming 60000 x 60000 cost nothing. Of a PNG
+// only the chunks that make the picture reach the decoder, and a JPEG may
+// have at most 64 scans (each one a pass over the whole picture).
 inline constexpr int kDiscPictureMaxSide = 4096;
 inline constexpr qint64 kDiscPictureMaxBytes = qint64(64) << 20;
 

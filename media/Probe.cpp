@@ -24,9 +24,10 @@ QByteArray asLogged(QByteArray text) {
 QString durationFromProbeOutput(const QByteArray& standardError, const QString& file) {
     QByteArray text = asLogged(standardError);
     const QByteArray name = asLogged(QFile::encodeName(file));
-    // In one pass: what stays around a cut is ffmpeg's own "from '" and "':".
+    // Each place is replaced by one character that is not a blank, so that
+    // no line can start where the name was.
     if (!name.isEmpty() && (name.contains('\n') || name.startsWith(kHeaderLine)))
-        text.replace(name, QByteArray());
+        text.replace(name, QByteArrayLiteral("?"));
     qsizetype from = 0;
     while (from < text.size()) {
         qsizetype end = text.indexOf('\n', from);

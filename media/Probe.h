@@ -15,7 +15,7 @@ inline constexpr int kProbeTimeoutMs = 20000;
 // `file` is the name the probe was given. ffmpeg prints it verbatim, line
 // breaks included, so a name could forge a header line of its own; when it
 // could (it holds a line break or starts like that line), every place it is
-// printed is cut out before the lines are read.
+// printed is blotted out before the lines are read.
 QString durationFromProbeOutput(const QByteArray& standardError, const QString& file = QString());
 
 // Runs `program -i file` (the file name is passed as one argument, never

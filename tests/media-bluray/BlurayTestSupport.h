@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QImage>
 #include <QString>
+#include <QtEndian>
 
 #include <atomic>
 #include <condition_variable>
@@ -80,9 +81,10 @@ inline QStringList labels(const QList<StreamInfo>& streams) {
 // Runs `work` in a child process and returns what it produced, or nothing
 // when the child did not end within `timeoutMs` (it is then killed) or died.
 // A read that blocks or never ends thus fails the test instead of hanging
-// it. Outside the sanitizers the child's memory is capped, so an endless read
-// ends early too.
-inline std::optional<QByteArray> inChild(const std::function<QByteArray()>& work, int timeoutMs = 10000) {
+// it. Outside the sanitizers the child's memory is capped unless `capMemory`
+// is false, so an endless read ends early too.
+inline std::optional<QByteArray> inChild(const std::function<QByteArray()>& work, int timeoutMs = 10000,
+                                         bool capMemory = true) {
     int ends[2];
     if (::pipe(ends) != 0)
         return std::nullopt;
@@ -93,7 +95,8 @@ inline std::optional<QByteArray> inChild(const std::function<QByteArray()>& work
         ::close(ends[0]);
 #if !defined(__SANITIZE_ADDRESS__) && !(defined(__has_feature) && __has_feature(address_sanitizer))
         const rlimit cap{rlim_t(1) << 30, rlim_t(1) << 30};
-        ::setrlimit(RLIMIT_DATA, &cap);
+        if (capMemory)
+            ::setrlimit(RLIMIT_DATA, &cap);
 #endif
         const QByteArray out = work();
         for (qsizetype sent = 0; sent < out.size();) {
@@ -186,6 +189,27 @@ inline QByteArray pictureBytes(QSize size, const char* format) {
     return bytes;
 }
 
+// The CRC of a PNG chunk's type and data.
+inline quint32 pngCrc(const QByteArray& typeAndData) {
+    quint32 crc = 0xFFFFFFFF;
+    for (const char c : typeAndData) {
+        crc ^= quint8(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+// A PNG chunk: length, type, data, CRC.
+inline QByteArray pngChunk(const QByteArray& type, const QByteArray& data) {
+    QByteArray chunk(4, '\0');
+    qToBigEndian(quint32(data.size()), chunk.data());
+    const QByteArray body = type + data;
+    QByteArray crc(4, '\0');
+    qToBigEndian(pngCrc(body), crc.data());
+    return chunk + body + crc;
+}
+
 // A small real picture whose header then claims `width` x `height`.
 inline QByteArray claimingSize(const char* format, quint16 width, quint16 height) {
     QByteArray bytes = pictureBytes(QSize(8, 8), format);
@@ -197,13 +221,7 @@ inline QByteArray claimingSize(const char* format, quint16 width, quint16 height
         // IHDR starts at 8: length, "IHDR", width, height, 5 more bytes, CRC.
         put(16, width, 4);
         put(20, height, 4);
-        quint32 crc = 0xFFFFFFFF;
-        for (qsizetype i = 12; i < 29; ++i) {
-            crc ^= quint8(bytes[i]);
-            for (int k = 0; k < 8; ++k)
-                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
-        }
-        put(29, ~crc, 4);
+        put(29, pngCrc(bytes.mid(12, 17)), 4);
     } else {
         // Baseline frame header: FF C0, length, precision, height, width.
         const qsizetype sof = bytes.indexOf("\xFF\xC0");

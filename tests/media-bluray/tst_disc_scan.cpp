@@ -51,6 +51,7 @@ private slots:
     void thumbnailNames();
     void thumbnailPictures_data();
     void thumbnailPictures();
+    void pictureChunksAreNotInflated();
     void digests();
     void mplsDump();
     void discDump();
@@ -215,6 +216,17 @@ void DiscScanTest::metadataFiles() {
     QCOMPARE(disc.thumbnailPath, folder + "/BDMV/META/DL/pic.jpg");
 }
 
+// The process's peak resident memory in KiB, -1 when unknown.
+qint64 peakKiB() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
 // What a scan gives, read in a child so that a blocking or endless read fails
 // the test instead of hanging it: name, thumbnail path and playlist count.
 std::optional<QByteArray> scanInChild(const QString& folder) {
@@ -294,6 +306,13 @@ void DiscScanTest::thumbnailPictures_data() {
     QTest::newRow("JPEG 4097 high") << "file" << pictureBytes(QSize(4, 4097), "JPEG") << QSize();
     QTest::newRow("PNG claiming 60000x60000") << "file" << claimingSize("PNG", 60000, 60000) << QSize();
     QTest::newRow("JPEG claiming 60000x60000") << "file" << claimingSize("JPEG", 60000, 60000) << QSize();
+    const QByteArray png = pictureBytes(QSize(8, 6), "PNG");
+    QTest::newRow("PNG with text and gamma chunks")
+        << "file"
+        << png.left(33) + pngChunk("tEXt", QByteArray("Title\0x", 7)) +
+               pngChunk("gAMA", QByteArray("\0\0\xB1\x8F", 4)) + png.mid(33)
+        << QSize(8, 6);
+    QTest::newRow("PNG without its end") << "file" << png.left(png.size() - 12) << QSize();
     QTest::newRow("BMP is not decoded") << "file" << pictureBytes(QSize(8, 8), "BMP") << QSize();
     QTest::newRow("over 16 MiB") << "file"
                                  << pictureBytes(QSize(8, 8), "PNG") + QByteArray(kDiscThumbnailLimit, '\0')
@@ -322,6 +341,33 @@ void DiscScanTest::thumbnailPictures() {
     QVERIFY2(got, "reading the picture must return promptly");
     QCOMPARE(*got, QByteArray::number(size.isValid() ? size.width() : 0) + 'x' +
                        QByteArray::number(size.isValid() ? size.height() : 0));
+}
+
+void DiscScanTest::pictureChunksAreNotInflated() {
+    // A valid PNG followed by a text chunk that declares 1.7 GB and ends with
+    // the file (found by fuzzing): the decoder reserved and cleared what the
+    // chunk declared. Only the picture's own, whole chunks may reach it.
+    const QByteArray png = pictureBytes(QSize(8, 8), "PNG");
+    QByteArray text = pngChunk("tEXt", QByteArray("date:create\0", 12) + QByteArray(64, '2')).left(80);
+    qToBigEndian(quint32(1761607717), text.data());
+    const QString file = dir.filePath("long-text.png");
+    QVERIFY(writeBytes(file, png.left(png.size() - 12) + text));
+    const std::optional<QByteArray> got = inChild(
+        [file] {
+            // The child starts with the parent's peak; measure from here.
+            QFile reset("/proc/self/clear_refs");
+            if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1)
+                return QByteArray("cannot measure");
+            reset.close();
+            const qint64 before = peakKiB();
+            const QImage image = readDiscPicture(file);
+            return QByteArray::number(image.width()) + ' ' + QByteArray::number((peakKiB() - before) / 1024);
+        },
+        30000, false);
+    QVERIFY(got);
+    const QList<QByteArray> parts = got->split(' ');
+    QCOMPARE(parts.value(0), QByteArray("0")); // the file runs short
+    QVERIFY2(parts.value(1).toLongLong() < 64, "MiB more at the peak: " + parts.value(1));
 }
 
 void DiscScanTest::digests() {
