@@ -28,6 +28,19 @@
 
 namespace bdtest {
 
+// The address sanitizer reserves far more than any data limit.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSanitizer = true;
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kAddressSanitizer = false;
+#endif
+
 using kzp::test::writeBytes;
 
 inline genbd::Stream videoStream() {
@@ -93,11 +106,9 @@ inline std::optional<QByteArray> inChild(const std::function<QByteArray()>& work
         return std::nullopt;
     if (child == 0) {
         ::close(ends[0]);
-#if !defined(__SANITIZE_ADDRESS__) && !(defined(__has_feature) && __has_feature(address_sanitizer))
         const rlimit cap{rlim_t(1) << 30, rlim_t(1) << 30};
-        if (capMemory)
+        if (capMemory && !kAddressSanitizer)
             ::setrlimit(RLIMIT_DATA, &cap);
-#endif
         const QByteArray out = work();
         for (qsizetype sent = 0; sent < out.size();) {
             const ssize_t n = ::write(ends[1], out.constData() + sent, size_t(out.size() - sent));
