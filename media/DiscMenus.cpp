@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QStackedLayout>
 
+#include "media/DiscPicture.h"
 #include "media/DiscScan.h"
 #include "ui/DRUI.h"
 #include "util/TimeFormat.h"
@@ -65,7 +66,7 @@ void DRUI::buildDiscMenus(const QString& folder) {
     if (discNameLabel)
         discNameLabel->setText(QString::fromLocal8Bit(disc.name));
     if (discPictureLabel)
-        discPictureLabel->setPixmap(disc.thumbnailPath.isEmpty() ? QPixmap() : QPixmap(disc.thumbnailPath));
+        discPictureLabel->setPixmap(QPixmap::fromImage(readDiscPicture(disc.thumbnailPath)));
 
     titleTable.clear();
     clipTable.clear();
