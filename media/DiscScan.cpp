@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "media/DiscFile.h"
 #include "media/FolderList.h"
 #include "media/MplsReader.h"
 #include "util/TimeFormat.h"
@@ -48,16 +49,10 @@ void handleMetadataLine(QByteArray line, QByteArray& name, QByteArray& thumbnail
 } // namespace
 
 void readDiscMetadata(const QString& file, QByteArray& name, QByteArray& thumbnail) {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
+    QByteArray text;
+    if (readDiscFile(file, kDiscMetadataLimit, text) != 0)
         return;
-    // Lines are read whole, however long.
-    while (!in.atEnd()) {
-        const QByteArray line = in.readLine();
-        if (line.isEmpty())
-            break;
-        handleMetadataLine(line, name, thumbnail);
-    }
+    readDiscMetadataText(text, name, thumbnail);
 }
 
 void readDiscMetadataText(const QByteArray& text, QByteArray& name, QByteArray& thumbnail) {
@@ -70,18 +65,32 @@ void readDiscMetadataText(const QByteArray& text, QByteArray& name, QByteArray& 
     }
 }
 
+QString discThumbnailPath(const QString& metadataFolder, const QByteArray& name) {
+    // Only a plain name inside the metadata folder: no separator (either
+    // kind, nor a drive colon), no NUL that would cut the name short, and
+    // not a name of the folder itself or of its parent.
+    if (name.isEmpty() || name == "." || name == ".." || name.contains('/') || name.contains('\\') ||
+        name.contains(':') || name.contains('\0'))
+        return QString();
+    QString folder = metadataFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + QFile::decodeName(name);
+}
+
 qint32 fileDigestHex(const QString& file, QByteArray& hex) {
-    QFile in(file);
-    if (!in.open(QIODevice::ReadOnly))
+    DiscFile in;
+    if (in.open(file) != 0)
         return 87;
     const qint64 size = in.size();
     if (size <= 0)
         return 87;
     QCryptographicHash hash(QCryptographicHash::Sha512);
     qint64 total = 0;
-    char piece[65536];
+    char piece[DiscFile::kPieceSize];
     while (total < size) {
-        const qint64 got = in.read(piece, qMin<qint64>(sizeof piece, size - total));
+        qint64 got = 0;
+        (void)in.readAt(piece, qMin<qint64>(sizeof piece, size - total), total, got);
         if (got <= 0)
             break;
         hash.addData(QByteArrayView(piece, got));
@@ -101,8 +110,7 @@ DiscInfo scanDisc(const QString& folder) {
     const QString base = folder + QStringLiteral("/BDMV/");
     const QString meta = base + QStringLiteral("META/DL/");
     readDiscMetadata(meta + QStringLiteral("bdmt_eng.xml"), disc.name, disc.thumbnail);
-    if (!disc.thumbnail.isEmpty())
-        disc.thumbnailPath = meta + QFile::decodeName(disc.thumbnail);
+    disc.thumbnailPath = discThumbnailPath(meta, disc.thumbnail);
 
     QList<FolderEntry> entries;
     listFolder(base + QStringLiteral("PLAYLIST"), entries);

@@ -23,7 +23,7 @@ struct DiscInfo {
     QString folder;          // the folder that holds "BDMV"
     QByteArray name;         // disc name from the metadata file (8-bit text), empty when none
     QByteArray thumbnail;    // thumbnail file name from the metadata file, empty when none
-    QString thumbnailPath;   // the thumbnail's full path, empty when no name was found
+    QString thumbnailPath;   // the thumbnail's full path, empty without a usable name (discThumbnailPath)
     QList<DiscTitle> titles; // longest first
 
     // The playlist of the title shown first (the longest); empty without titles.
@@ -35,13 +35,19 @@ struct DiscInfo {
 DiscInfo scanDisc(const QString& folder);
 
 // Disc name and thumbnail name from a "bdmt_eng.xml" file. Leaves both
-// untouched when the file cannot be opened; later matches overwrite earlier
-// ones; values of 256 bytes or more are ignored.
+// untouched when the file is not a regular file of at most 1 MiB (see
+// readDiscFile); later matches overwrite earlier ones; values of 256 bytes or
+// more are ignored.
 void readDiscMetadata(const QString& file, QByteArray& name, QByteArray& thumbnail);
 // The same for text already in memory.
 void readDiscMetadataText(const QByteArray& text, QByteArray& name, QByteArray& thumbnail);
 
-// SHA-512 of a file's bytes as 128 upper-case hexadecimal characters.
+// The thumbnail's path in the metadata folder, or empty when `name` is not a
+// plain file name there: empty, ".", "..", or holding a separator, a colon or
+// a NUL byte. The name comes from the disc and must not reach other files.
+QString discThumbnailPath(const QString& metadataFolder, const QByteArray& name);
+
+// SHA-512 of a regular file's bytes as 128 upper-case hexadecimal characters.
 // Returns 0; 87 when the file cannot be opened or is empty (`hex` untouched);
 // 30 when it could not be read whole (`hex` is then 128 zeros).
 qint32 fileDigestHex(const QString& file, QByteArray& hex);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "media/PlaylistFile.h"
+#include "media/DiscFile.h"
 
 namespace {
 
@@ -103,7 +103,8 @@ const char* MplsReader::codecName(quint8 codingType) {
 
 qint32 MplsReader::readPlaylist(const QString& path, QList<ClipInfo>& clips, QList<StreamInfo>& subtitles,
                                 QList<StreamInfo>& audio, QList<qint32>& chapters) {
-    PlaylistFile file;
+    // The shared disc-file open refuses pipes, devices and folders.
+    DiscFile file;
     const qint32 opened = file.open(path);
     if (opened != 0)
         return opened;

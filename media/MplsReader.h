@@ -28,8 +28,9 @@ public:
     MplsReader(const MplsReader&) = delete;
     MplsReader& operator=(const MplsReader&) = delete;
 
-    // Reads the playlist at `path`. Returns 0 on success, one of the codes
-    // above, or the errno of a failed open (which may equal one of them).
+    // Reads the playlist at `path`, which must be a regular file (see
+    // DiscFile). Returns 0 on success, one of the codes above, or the errno
+    // of a failed open (which may equal one of them).
     // On any nonzero result the outputs are left untouched. On success the
     // chapters are always replaced; clips, subtitles and audio are replaced
     // unless the second and third clips name the same file (then the

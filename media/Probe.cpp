@@ -1,15 +1,45 @@
 #include "media/Probe.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
 
-QString durationFromProbeOutput(const QByteArray& standardError) {
-    static const QString marker = QStringLiteral("Duration: ");
-    const QString text = QString::fromLocal8Bit(standardError);
-    const int at = text.indexOf(marker);
-    if (at < 0)
-        return QString();
-    return text.mid(at + marker.size(), 8);
+namespace {
+
+const QByteArray kHeaderLine = QByteArrayLiteral("  Duration: ");
+
+// ffmpeg's log shows control bytes other than backspace to carriage return
+// as '?'; a name is looked for in the output as ffmpeg prints it.
+QByteArray asLogged(QByteArray text) {
+    for (char& c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x08 || (byte > 0x0D && byte < 0x20))
+            c = '?';
+    }
+    return text;
+}
+
+} // namespace
+
+QString durationFromProbeOutput(const QByteArray& standardError, const QString& file) {
+    QByteArray text = asLogged(standardError);
+    const QByteArray name = asLogged(QFile::encodeName(file));
+    // Each place is replaced by one character that is not a blank, so that
+    // no line can start where the name was.
+    if (!name.isEmpty() && (name.contains('\n') || name.startsWith(kHeaderLine)))
+        text.replace(name, QByteArrayLiteral("?"));
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype end = text.indexOf('\n', from);
+        if (end < 0)
+            end = text.size();
+        if (QByteArrayView(text).sliced(from, end - from).startsWith(kHeaderLine)) {
+            const qsizetype value = from + kHeaderLine.size();
+            return QString::fromLocal8Bit(text.mid(value, end - value)).left(8);
+        }
+        from = end + 1;
+    }
+    return QString();
 }
 
 QString runProbe(const QString& program, const QString& file, int timeoutMs) {
@@ -34,5 +64,5 @@ QString runProbe(const QString& program, const QString& file, int timeoutMs) {
         probe.waitForFinished(5000);
         return QString();
     }
-    return durationFromProbeOutput(probe.readAllStandardError());
+    return durationFromProbeOutput(probe.readAllStandardError(), file);
 }

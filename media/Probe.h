@@ -6,9 +6,17 @@
 // How long a probe may run before it is killed and counts as "no duration".
 inline constexpr int kProbeTimeoutMs = 20000;
 
-// The length text a probe wrote to its standard error: the 8 characters after
-// the first "Duration: " (e.g. "01:23:45"), or empty when there is none.
-QString durationFromProbeOutput(const QByteArray& standardError);
+// The length text a probe wrote to its standard error: the first 8
+// characters after "Duration: " (e.g. "01:23:45") on ffmpeg's header line, or
+// empty when there is none. Only a line that starts with exactly two blanks
+// and "Duration: " is that header line: tags, file names and Matroska
+// "DURATION" lines print the same text elsewhere.
+//
+// `file` is the name the probe was given. ffmpeg prints it verbatim, line
+// breaks included, so a name could forge a header line of its own; when it
+// could (it holds a line break or starts like that line), every place it is
+// printed is blotted out before the lines are read.
+QString durationFromProbeOutput(const QByteArray& standardError, const QString& file = QString());
 
 // Runs `program -i file` (the file name is passed as one argument, never
 // through a shell), waits at most `timeoutMs` for it to end and returns

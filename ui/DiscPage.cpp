@@ -8,6 +8,7 @@
 #include <QPixmap>
 #include <QStackedLayout>
 
+#include "media/DiscPicture.h"
 #include "media/DiscScan.h"
 #include "util/DisplayText.h"
 #include "util/SourceKind.h"
@@ -69,7 +70,7 @@ void DRUI::buildDiscMenus(const QString& folder) {
     if (discNameLabel)
         discNameLabel->setText(QString::fromLocal8Bit(scanned.name));
     if (discPictureLabel)
-        discPictureLabel->setPixmap(scanned.thumbnailPath.isEmpty() ? QPixmap() : QPixmap(scanned.thumbnailPath));
+        discPictureLabel->setPixmap(QPixmap::fromImage(readDiscPicture(scanned.thumbnailPath)));
 
     disc.load(scanned);
     if (scanned.titles.isEmpty()) {

@@ -3,7 +3,7 @@
 # corpus and prints the executions. Needs a build configured with clang and
 # -DKZP_FUZZ=ON, e.g.
 #   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DKZP_FUZZ=ON
-#   cmake --build build-fuzz --target fuzz_playlist fuzz_metadata
+#   cmake --build build-fuzz --target fuzz_playlist fuzz_metadata fuzz_thumbnail fuzz_probe
 # Usage: bench/fuzz/run-fuzzers.sh BUILD_DIR [SECONDS_PER_TARGET]
 set -eu
 build=${1:?usage: run-fuzzers.sh BUILD_DIR [SECONDS]}
@@ -12,7 +12,7 @@ here=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
-for target in playlist metadata; do
+for target in playlist metadata thumbnail probe; do
   fuzzer="$build/bin/fuzz_$target"
   if [ ! -x "$fuzzer" ]; then
     echo "missing $fuzzer (build with -DKZP_FUZZ=ON)" >&2

@@ -47,6 +47,8 @@ private slots:
     void cleanup();
     void popupsAndMirrors();
     void discWithoutMetadataAudioOrTitles();
+    void hostilePictures_data();
+    void hostilePictures();
     void streamChoicesAreStoredAndReachTheEngine_data();
     void streamChoicesAreStoredAndReachTheEngine();
     void entriesThatPlay_data();
@@ -178,6 +180,46 @@ void DiscMenusTest::discWithoutMetadataAudioOrTitles() {
     QVERIFY(window->playback().sourceKey().isEmpty());
     QCOMPARE(window->playback().page(), Page::Start);
     QVERIFY(!fake->hasStarted());
+}
+
+void DiscMenusTest::hostilePictures_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("metadata is a pipe") << "metadata pipe";
+    QTest::newRow("picture is a pipe") << "picture pipe";
+    QTest::newRow("picture outside the metadata folder") << "outside";
+    QTest::newRow("picture 4097 pixels wide") << "wide";
+}
+
+void DiscMenusTest::hostilePictures() {
+    QFETCH(QString, kind);
+    genbd::Playlist p;
+    p.items = {playItem("00001", 0, 10)};
+    const QString folder = disc(kind.section(' ', 0, 0), {{"00000.mpls", p}}, false);
+    const QString meta = folder + "/BDMV/META/DL/";
+    QString href = "pic.png", pipe;
+    if (kind == "metadata pipe") {
+        pipe = meta + "bdmt_eng.xml";
+    } else if (kind == "picture pipe") {
+        pipe = meta + href;
+    } else if (kind == "outside") {
+        // A picture elsewhere on the machine, reached by climbing out.
+        href = "../../outside.png";
+        QVERIFY(writeBytes(folder + "/BDMV/outside.png", pictureBytes(QSize(64, 64), "PNG")));
+    } else {
+        QVERIFY(writeBytes(meta + href, pictureBytes(QSize(4097, 2), "PNG")));
+    }
+    if (!pipe.isEmpty())
+        QVERIFY(QDir().mkpath(meta) && makeFifo(pipe));
+    if (kind != "metadata pipe")
+        QVERIFY(writeBytes(meta + "bdmt_eng.xml", genbd::metadataXml("Hostile", href.toUtf8())));
+    {
+        const PipeRelease release(pipe.isEmpty() ? dir.filePath("no-pipe") : pipe);
+        window->buildDiscMenus(folder);
+        QVERIFY2(!release.released(), "the disc page waited on a pipe");
+    }
+    QVERIFY(window->part<QLabel>("discPictureLabel")->pixmap().isNull());
+    QCOMPARE(window->part<QLabel>("discNameLabel")->text(), kind == "metadata pipe" ? QString() : QString("Hostile"));
+    QVERIFY(window->discModel().hasTitle(window->playback().sourceKey()));
 }
 
 void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine_data() {

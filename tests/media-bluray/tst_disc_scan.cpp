@@ -1,5 +1,5 @@
 // Reading a disc folder: title numbering, duplicates, order, metadata,
-// digests, and the two dump tools.
+// hostile disc files, the thumbnail, digests, and the two dump tools.
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QJsonArray>
@@ -10,6 +10,8 @@
 #include <QtTest>
 
 #include "BlurayTestSupport.h"
+#include "media/DiscFile.h"
+#include "media/DiscPicture.h"
 #include "media/DiscScan.h"
 
 using namespace bdtest;
@@ -43,9 +45,17 @@ private slots:
     void metadata_data();
     void metadata();
     void metadataFiles();
+    void hostileMetadata_data();
+    void hostileMetadata();
+    void thumbnailNames_data();
+    void thumbnailNames();
+    void thumbnailPictures_data();
+    void thumbnailPictures();
+    void pictureChunksAreNotInflated();
     void digests();
     void mplsDump();
     void discDump();
+    void discDumpWithPipes();
 
 private:
     QString makeDisc(const QList<QPair<QString, QByteArray>>& files);
@@ -169,9 +179,9 @@ void DiscScanTest::metadata_data() {
     QTest::newRow("256 bytes do not") << "<di:name>" + QByteArray(256, 'n') + "</di:name>\n"
                                       << QByteArray("untouched") << QByteArray("untouched");
     QTest::newRow("1 MB line, then a short one")
-        << "<di:name>" + QByteArray(1 << 20, 'x') + "</di:name>\n<di:thumbnail href=\"s.jpg\" />\n"
+        << "<di:name>" + QByteArray(1000000, 'x') + "</di:name>\n<di:thumbnail href=\"s.jpg\" />\n"
         << QByteArray("untouched") << QByteArray("s.jpg");
-    QTest::newRow("1 MB line with a name at its end") << QByteArray(1 << 20, ' ') + "<di:name>Far</di:name>\n"
+    QTest::newRow("1 MB line with a name at its end") << QByteArray(1000000, ' ') + "<di:name>Far</di:name>\n"
                                                       << QByteArray("Far") << QByteArray("untouched");
 }
 
@@ -206,6 +216,160 @@ void DiscScanTest::metadataFiles() {
     QCOMPARE(disc.thumbnailPath, folder + "/BDMV/META/DL/pic.jpg");
 }
 
+// The process's peak resident memory in KiB, -1 when unknown.
+qint64 peakKiB() {
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// What a scan gives, read in a child so that a blocking or endless read fails
+// the test instead of hanging it: name, thumbnail path and playlist count.
+std::optional<QByteArray> scanInChild(const QString& folder) {
+    return inChild([folder] {
+        const DiscInfo disc = scanDisc(folder);
+        return disc.name + '|' + disc.thumbnailPath.toUtf8() + '|' + QByteArray::number(disc.titles.size());
+    });
+}
+
+void DiscScanTest::hostileMetadata_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("pipe") << "pipe" << QByteArray();
+    QTest::newRow("link to /dev/zero") << "zero" << QByteArray();
+    QTest::newRow("folder") << "folder" << QByteArray();
+    QTest::newRow("over 1 MiB") << "big" << QByteArray();
+    QTest::newRow("exactly 1 MiB") << "fits" << QByteArray("Named");
+}
+
+void DiscScanTest::hostileMetadata() {
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, name);
+    const QString folder = makeDisc({{"00000.mpls", genbd::mplsBytes(lasting(10))}});
+    const QString xml = folder + "/BDMV/META/DL/bdmt_eng.xml";
+    QVERIFY(QDir().mkpath(QFileInfo(xml).path()));
+    const QByteArray named = genbd::metadataXml("Named", "pic.jpg");
+    if (kind == "pipe")
+        QVERIFY(makeFifo(xml));
+    else if (kind == "zero")
+        QVERIFY(QFile::link("/dev/zero", xml));
+    else if (kind == "folder")
+        QVERIFY(QDir().mkpath(xml));
+    else
+        QVERIFY(writeBytes(xml, named + QByteArray((1 << 20) - named.size() + (kind == "big"), ' ')));
+    const std::optional<QByteArray> got = scanInChild(folder);
+    QVERIFY2(got, "the scan must return promptly");
+    // The playlists are read all the same.
+    const QByteArray thumbnail =
+        name.isEmpty() ? QByteArray() : QFile::encodeName(QFileInfo(xml).path()) + "/pic.jpg";
+    QCOMPARE(*got, name + '|' + thumbnail + "|1");
+}
+
+void DiscScanTest::thumbnailNames_data() {
+    QTest::addColumn<QByteArray>("href");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("plain") << QByteArray("x.jpg") << true;
+    QTest::newRow("dots inside a name") << QByteArray("x..jpg") << true;
+    QTest::newRow("parent") << QByteArray("../x.jpg") << false;
+    QTest::newRow("two up") << QByteArray("../../../../etc/hostname") << false;
+    QTest::newRow("absolute") << QByteArray("/etc/hostname") << false;
+    QTest::newRow("subfolder") << QByteArray("a/b.jpg") << false;
+    QTest::newRow("backslash") << QByteArray("a\\b.jpg") << false;
+    QTest::newRow("drive") << QByteArray("c:x.jpg") << false;
+    QTest::newRow("..") << QByteArray("..") << false;
+    QTest::newRow(".") << QByteArray(".") << false;
+    QTest::newRow("empty") << QByteArray("") << false;
+}
+
+void DiscScanTest::thumbnailNames() {
+    QFETCH(QByteArray, href);
+    QFETCH(bool, kept);
+    const QString folder = makeDisc({{"00000.mpls", genbd::mplsBytes(lasting(10))}});
+    const QString meta = folder + "/BDMV/META/DL";
+    QVERIFY(writeBytes(meta + "/bdmt_eng.xml", "<di:thumbnail href=\"" + href + "\" />\n"));
+    const DiscInfo disc = scanDisc(folder);
+    QCOMPARE(disc.thumbnail, href);
+    QCOMPARE(disc.thumbnailPath, kept ? meta + '/' + QFile::decodeName(href) : QString());
+}
+
+void DiscScanTest::thumbnailPictures_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("JPEG") << "file" << pictureBytes(QSize(416, 240), "JPEG") << QSize(416, 240);
+    QTest::newRow("PNG 4096 wide") << "file" << pictureBytes(QSize(4096, 4), "PNG") << QSize(4096, 4);
+    QTest::newRow("PNG 4097 wide") << "file" << pictureBytes(QSize(4097, 4), "PNG") << QSize();
+    QTest::newRow("JPEG 4097 high") << "file" << pictureBytes(QSize(4, 4097), "JPEG") << QSize();
+    QTest::newRow("PNG claiming 60000x60000") << "file" << claimingSize("PNG", 60000, 60000) << QSize();
+    QTest::newRow("JPEG claiming 60000x60000") << "file" << claimingSize("JPEG", 60000, 60000) << QSize();
+    const QByteArray png = pictureBytes(QSize(8, 6), "PNG");
+    QTest::newRow("PNG with text and gamma chunks")
+        << "file"
+        << png.left(33) + pngChunk("tEXt", QByteArray("Title\0x", 7)) +
+               pngChunk("gAMA", QByteArray("\0\0\xB1\x8F", 4)) + png.mid(33)
+        << QSize(8, 6);
+    QTest::newRow("PNG without its end") << "file" << png.left(png.size() - 12) << QSize();
+    QTest::newRow("BMP is not decoded") << "file" << pictureBytes(QSize(8, 8), "BMP") << QSize();
+    QTest::newRow("over 16 MiB") << "file"
+                                 << pictureBytes(QSize(8, 8), "PNG") + QByteArray(kDiscThumbnailLimit, '\0')
+                                 << QSize();
+    QTest::newRow("pipe") << "pipe" << QByteArray() << QSize();
+    QTest::newRow("link to /dev/zero") << "zero" << QByteArray() << QSize();
+    QTest::newRow("missing") << "missing" << QByteArray() << QSize();
+}
+
+void DiscScanTest::thumbnailPictures() {
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QSize, size);
+    const QString file =
+        dir.filePath(QStringLiteral("picture-%1").arg(QString(QTest::currentDataTag()).replace('/', '_')));
+    if (kind == "pipe")
+        QVERIFY(makeFifo(file));
+    else if (kind == "zero")
+        QVERIFY(QFile::link("/dev/zero", file));
+    else if (kind == "file")
+        QVERIFY(writeBytes(file, bytes));
+    const std::optional<QByteArray> got = inChild([file] {
+        const QImage image = readDiscPicture(file);
+        return QByteArray::number(image.width()) + 'x' + QByteArray::number(image.height());
+    });
+    QVERIFY2(got, "reading the picture must return promptly");
+    QCOMPARE(*got, QByteArray::number(size.isValid() ? size.width() : 0) + 'x' +
+                       QByteArray::number(size.isValid() ? size.height() : 0));
+}
+
+void DiscScanTest::pictureChunksAreNotInflated() {
+    // A valid PNG followed by a text chunk that declares 1.7 GB and ends with
+    // the file (found by fuzzing): the decoder reserved and cleared what the
+    // chunk declared. Only the picture's own, whole chunks may reach it.
+    const QByteArray png = pictureBytes(QSize(8, 8), "PNG");
+    QByteArray text = pngChunk("tEXt", QByteArray("date:create\0", 12) + QByteArray(64, '2')).left(80);
+    qToBigEndian(quint32(1761607717), text.data());
+    const QString file = dir.filePath("long-text.png");
+    QVERIFY(writeBytes(file, png.left(png.size() - 12) + text));
+    const std::optional<QByteArray> got = inChild(
+        [file] {
+            // The child starts with the parent's peak; measure from here.
+            QFile reset("/proc/self/clear_refs");
+            if (!reset.open(QIODevice::WriteOnly) || reset.write("5") != 1)
+                return QByteArray("cannot measure");
+            reset.close();
+            const qint64 before = peakKiB();
+            const QImage image = readDiscPicture(file);
+            return QByteArray::number(image.width()) + ' ' + QByteArray::number((peakKiB() - before) / 1024);
+        },
+        30000, false);
+    QVERIFY(got);
+    const QList<QByteArray> parts = got->split(' ');
+    QCOMPARE(parts.value(0), QByteArray("0")); // the file runs short
+    QVERIFY2(parts.value(1).toLongLong() < 64, "MiB more at the peak: " + parts.value(1));
+}
+
 void DiscScanTest::digests() {
     const QString abc = dir.filePath("abc.bin");
     QVERIFY(writeBytes(abc, "abc"));
@@ -227,6 +391,14 @@ void DiscScanTest::digests() {
         QCOMPARE(fileDigestHex(path, untouched), 87);
         QCOMPARE(untouched, QByteArray("untouched"));
     }
+    // A pipe named like a playlist is refused without waiting for a writer.
+    const QString pipe = dir.filePath("pipe.bin");
+    QVERIFY(makeFifo(pipe));
+    const std::optional<QByteArray> piped = inChild([pipe] {
+        QByteArray untouched = "untouched";
+        return QByteArray::number(fileDigestHex(pipe, untouched)) + ' ' + untouched;
+    });
+    QCOMPARE(piped, std::optional<QByteArray>("87 untouched"));
 }
 
 void DiscScanTest::mplsDump() {
@@ -295,6 +467,27 @@ void DiscScanTest::discDump() {
     QVERIFY(missing.waitForFinished(10000));
     QVERIFY(missing.exitCode() != 0);
     QVERIFY(missing.readAllStandardError().contains("cannot read"));
+}
+
+void DiscScanTest::discDumpWithPipes() {
+    // A pipe as the metadata file and as a playlist: the tool lists the
+    // other playlists and ends at once.
+    const QString folder = makeDisc({{"00000.mpls", genbd::mplsBytes(lasting(60))}});
+    QVERIFY(QDir().mkpath(folder + "/BDMV/META/DL"));
+    QVERIFY(makeFifo(folder + "/BDMV/META/DL/bdmt_eng.xml"));
+    QVERIFY(makeFifo(folder + "/BDMV/PLAYLIST/00001.mpls"));
+    QProcess tool;
+    tool.start(QCoreApplication::applicationDirPath() + "/disc-dump", {folder});
+    const bool ended = tool.waitForFinished(10000);
+    if (!ended) {
+        tool.kill();
+        tool.waitForFinished();
+    }
+    QVERIFY2(ended, "disc-dump must not wait on a pipe");
+    QCOMPARE(tool.exitCode(), 0);
+    const QJsonObject disc = QJsonDocument::fromJson(tool.readAllStandardOutput()).object();
+    QCOMPARE(disc["name"].toString(), QString());
+    QCOMPARE(disc["titles"].toArray().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(DiscScanTest)

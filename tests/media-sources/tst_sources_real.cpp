@@ -8,6 +8,7 @@
 
 #include "SourcesTestSupport.h"
 #include "common/MediaClips.h"
+#include "media/Probe.h"
 
 namespace {
 
@@ -94,6 +95,21 @@ private slots:
         QVERIFY(args.contains("dvd://1"));
         QCOMPARE(args.value(args.indexOf("-dvd-device") + 1), dvd);
         window.StopBtn();
+    }
+
+    // The real probe on 1-second clips whose title tag and file name hold
+    // "Duration: 99:59:59", once plainly and once as a line of its own.
+    void realProbeReadsOnlyTheHeader() {
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+            QSKIP("needs ffmpeg");
+        const QString tool = QCoreApplication::applicationDirPath() + "/tool";
+        for (const QString& name : {QStringLiteral("Duration: 99:59:59.mp4"),
+                                    QStringLiteral("x\n  Duration: 99:59:59.00, start: 0\n.mkv")}) {
+            const QString clip = home.path(name);
+            QVERIFY(makeClip(clip, 1, "64x48",
+                             {"-metadata", "title=Duration: 99:59:59", "-c:v", "mpeg4", "-c:a", "aac"}));
+            QCOMPARE(runProbe(tool, clip), QStringLiteral("00:00:01"));
+        }
     }
 };
 

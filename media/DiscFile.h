@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QtGlobal>
+
+// Files read from a disc folder (playlists, the metadata file, the thumbnail)
+// are outside data: a disc tree unpacked from an archive or an image can hold
+// pipes, devices or links to them under those names. Every such file is
+// opened through DiscFile: without blocking, and refused unless the opened
+// descriptor is a regular file, so nothing can hold the caller up or feed it
+// without end.
+//
+// Result codes: 0 done, an errno value from the system (EISDIR for a folder,
+// EINVAL for anything else that is not a regular file, EFBIG for a file over
+// its bound), 87 without an open file, 30 when a read fails or ends early.
+class DiscFile {
+public:
+    static constexpr qint32 kNotOpen = 87;
+    static constexpr qint32 kReadFault = 30;
+    static constexpr qint64 kPieceSize = 65536;
+
+    DiscFile() = default;
+    ~DiscFile();
+    DiscFile(const DiscFile&) = delete;
+    DiscFile& operator=(const DiscFile&) = delete;
+
+    // Closes any open file, then opens an existing regular file for reading.
+    qint32 open(const QString& path);
+    // Reads `count` bytes at `offset` in pieces of at most 64 KiB; `done`
+    // receives the number of bytes actually read.
+    qint32 readAt(char* buffer, qint64 count, qint64 offset, qint64& done);
+    void close();
+    bool isOpen() const { return fd >= 0; }
+    // Size of the open file when it was opened.
+    qint64 size() const { return fileSize; }
+
+private:
+    int fd = -1;
+    qint64 fileSize = 0;
+};
+
+// Size bounds of the disc files read whole. Real metadata files hold a few
+// KiB and thumbnails a few dozen; playlists have their own bound in MplsReader.
+inline constexpr qint64 kDiscMetadataLimit = qint64(1) << 20;
+inline constexpr qint64 kDiscThumbnailLimit = qint64(16) << 20;
+
+// Reads a whole regular file of at most `limit` bytes into `bytes`. A larger
+// file gives EFBIG without a read. On any nonzero result `bytes` is untouched.
+qint32 readDiscFile(const QString& path, qint64 limit, QByteArray& bytes);
