@@ -41,7 +41,7 @@ constexpr int kRecentEntryWidth = 600;
 
 QString describe(const QWidget* widget, const QString& text) {
     QString where = widget->objectName();
-    for (const QWidget* up = widget->parentWidget(); up && where.size() < 200; up = up->parentWidget())
+    for (const QWidget* up = widget->parentWidget(); up; up = up->parentWidget())
         if (!up->objectName().isEmpty())
             where = up->objectName() + u'/' + where;
     return QStringLiteral("%1 [%2] \"%3\"")
