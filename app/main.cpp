@@ -9,6 +9,7 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include "app/DisplayPlatform.h"
 #include "app/LogHandler.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
@@ -18,7 +19,7 @@
 namespace {
 
 // Test hook, active only when KZP_TEST_HOOKS is set: reports on standard
-// output when the window is up, each change of its state and each restore
+// output the display platform and when the window is up, each change of its state and each restore
 // request; with "minimized" in the variable the window starts minimised.
 class TestHooks : public QObject {
 public:
@@ -53,6 +54,8 @@ protected:
 } // namespace
 
 int main(int argc, char** argv) {
+    // Decided before the toolkit reads the variable.
+    selectDisplayPlatform();
     // Loading the font configuration is the largest single cost of building
     // the window; it runs beside the toolkit's own start-up instead of after it.
     std::thread fontWarmUp([] { FcInit(); });
@@ -91,6 +94,7 @@ int main(int argc, char** argv) {
     if (!hooks.isEmpty()) {
         if (hooks.contains("minimized"))
             window->showMinimized();
+        TestHooks::report(QStringLiteral("platform ") + QGuiApplication::platformName());
         TestHooks::report(QStringLiteral("ready %1").arg(restoreServer.isListening() ? "listening" : "deaf"));
     }
 

@@ -89,6 +89,8 @@ void CMessageBox::setupInformation(const QString& text) {
     okButton->setFlat(true);
     okButton->setCursor(Qt::PointingHandCursor);
     okButton->setStyleSheet(QLatin1String(kzp::styles::greyButton));
+    // Grows where a language's caption needs more room than the classic size.
+    okButton->resize(okButton->size().expandedTo(okButton->sizeHint()));
     connect(okButton, SIGNAL(clicked()), this, SLOT(btnSlotOK()));
 
     auto* lowerLayout = new QVBoxLayout;

@@ -56,6 +56,9 @@ QPushButton* makeBlueButton(const QString& text, QWidget* parent, const QRect& g
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(kBlueButtonStyle);
+    // Grows where a language's caption needs more room (German "Durchsuchen",
+    // the taller CJK glyphs).
+    button->resize(geometry.size().expandedTo(button->sizeHint()));
     return button;
 }
 
@@ -137,6 +140,7 @@ void CProcessUI::setupPreferences() {
     connect(browse, SIGNAL(clicked()), this, SLOT(btnChoosePath()));
     QPushButton* open = makeBlueButton(caption("MainWnd/Open"), body, QRect(530, 10, 80, 25));
     open->setObjectName(QStringLiteral("openButton"));
+    open->move(qMax(open->x(), browse->geometry().right() + 11), open->y());
     connect(open, SIGNAL(clicked()), this, SLOT(btnOpenFolder()));
     makeLabel(caption("MainWnd/SnapshotFormat") + QStringLiteral(": "), body, QRect(20, 40, 150, 25))
         ->setObjectName(QStringLiteral("formatLabel"));

@@ -100,9 +100,26 @@ QPushButton* makeStartButton(const QString& text, const QString& picture, QWidge
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
     button->setStyleSheet(QLatin1String(kzp::styles::bigButton));
-    button->setMaximumWidth(300);
+    // Not stretched across the page, but never narrower than its caption.
+    button->setMaximumWidth(qMax(300, button->sizeHint().width()));
     button->setMinimumHeight(85);
     return button;
+}
+
+// The menu buttons keep their 100 x 20 pixels where the caption fits, and grow
+// where a language needs more (long words, the taller CJK glyphs); the ones
+// after a wider button move along, and the strip grows with the tallest.
+void fitMenuButtons(const QList<QPushButton*>& buttons, QWidget* strip) {
+    int x = 0;
+    int height = 20;
+    for (QPushButton* button : buttons)
+        height = qMax(height, button->sizeHint().height());
+    for (QPushButton* button : buttons) {
+        const int width = qMax(100, button->sizeHint().width());
+        button->setGeometry(x, 1, width, height);
+        x += width;
+    }
+    strip->setMinimumHeight(qMax(strip->minimumHeight(), height + 2));
 }
 
 } // namespace
@@ -230,6 +247,7 @@ void DRUI::createWidgets() {
     menuStrip->setMinimumSize(width(), 22);
     for (int i = 1; i <= 6; ++i)
         createMenuButton(i, (i - 1) * 100, menuStrip);
+    fitMenuButtons(menuButtons, menuStrip);
     stripLayout->addWidget(menuStrip, 1);
     rootLayout->addLayout(stripLayout);
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
@@ -31,6 +32,15 @@
 namespace {
 
 const char* const kRecentFileName = "RecentConfig.txt";
+// Pixels a recent entry may take in its menu.
+constexpr int kRecentEntryWidth = 600;
+
+// A tooltip showing text exactly as it is: tooltips guess whether their text
+// is rich text, so a path like "<b>x</b>" is escaped and wrapped in markup
+// that keeps its blanks and lets a long path break across lines.
+QString plainToolTip(const QString& text) {
+    return QStringLiteral("<p style='white-space:pre-wrap'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
 
 QAction* addEntry(QMenu* menu, const QString& text, const QVariant& data, bool enabled = true,
                   const char* shortcut = nullptr) {
@@ -419,7 +429,15 @@ void DRUI::refreshRecentFilesMenu() {
     if (!recentFilesMenu)
         return;
     recentFilesMenu->clear();
-    for (const QString& entry : std::as_const(recentFiles))
-        recentFilesMenu->addAction(display_text::forMenu(entry))->setData(entry);
+    // Long paths are cut in the middle, so the menu stays within the screen
+    // and both the place and the name show; the tooltip holds the whole path.
+    recentFilesMenu->setToolTipsVisible(true);
+    const QFontMetrics metrics(recentFilesMenu->font());
+    for (const QString& entry : std::as_const(recentFiles)) {
+        QAction* action = recentFilesMenu->addAction(
+            display_text::forMenu(metrics.elidedText(entry, Qt::ElideMiddle, kRecentEntryWidth)));
+        action->setData(entry);
+        action->setToolTip(plainToolTip(entry));
+    }
     recentFilesMenu->addAction(caption("MainWnd/ClearMenu"))->setData(QStringLiteral("Clear Menu"));
 }

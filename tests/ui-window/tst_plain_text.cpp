@@ -102,7 +102,14 @@ public:
         if (auto* menu = qobject_cast<QMenu*>(w)) {
             add(name + QStringLiteral(" title"), menu->title(), seenWithMnemonics(menu->title()));
             for (QAction* action : menu->actions()) {
-                add(name + QStringLiteral(" entry"), action->text(), seenWithMnemonics(action->text()));
+                QString seen = seenWithMnemonics(action->text());
+                // A long entry is cut in the middle: what is left must be the
+                // start and the end of the path it opens, as typed.
+                const QString full = action->data().toString();
+                const qsizetype cut = seen.indexOf(QChar(0x2026));
+                if (cut >= 0 && full.startsWith(seen.left(cut)) && full.endsWith(seen.mid(cut + 1)))
+                    seen = full;
+                add(name + QStringLiteral(" entry"), action->text(), seen);
                 if (menu->toolTipsVisible())
                     add(name + QStringLiteral(" entry tip"), action->toolTip(),
                         seenAs(action->toolTip(), Qt::AutoText));
