@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "config/LanguageManager.h"
+#include "dialogs/ModalGroup.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ CMessageBox::CMessageBox() : QDialog(nullptr) {
     setFixedSize(400, 180);
     resize(400, 180);
     resultCode = 1;
+    new ModalGroup(this);
 }
 
 CMessageBox::~CMessageBox() = default;
@@ -90,6 +92,9 @@ void CMessageBox::setupInformation(const QString& text) {
     okButton->setCursor(Qt::PointingHandCursor);
     okButton->setStyleSheet(QLatin1String(kzp::styles::greyButton));
     connect(okButton, SIGNAL(clicked()), this, SLOT(btnSlotOK()));
+    // Return is OK, Escape closes (QDialog's reject leaves resultCode at 1).
+    okButton->setDefault(true);
+    okButton->setFocus();
 
     auto* lowerLayout = new QVBoxLayout;
     lowerLayout->setContentsMargins(0, 0, 0, 0);
@@ -102,6 +107,12 @@ void CMessageBox::setupInformation(const QString& text) {
     outerLayout->addLayout(titleLayout);
     outerLayout->addLayout(lowerLayout);
     setLayout(outerLayout);
+}
+
+void CMessageBox::setVisible(bool visible) {
+    if (visible && !testAttribute(Qt::WA_Moved))
+        ModalGroup::placeOverActiveWindow(this);
+    QDialog::setVisible(visible);
 }
 
 void CMessageBox::btnSlotOK() {
