@@ -165,7 +165,7 @@ void CProcessUI::setupPreferences() {
     formats->setCurrentIndex(chosenFormat);
     // The list drops down under the box instead of covering it.
     auto* dropDown = new DropDownStyle;
-    dropDown->setParent(formats);
+    dropDown->setParent(this); // outlives the box, which the destructor deletes first
     formats->setStyle(dropDown);
     bodyLayout->addWidget(body);
 

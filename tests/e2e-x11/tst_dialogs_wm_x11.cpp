@@ -263,11 +263,29 @@ private slots:
         env.insert("XDG_CONFIG_HOME", scratch.filePath("config"));
         env.insert("XDG_CACHE_HOME", scratch.filePath("cache"));
         windowManager.setProcessEnvironment(env);
-        windowManager.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        windowManager.start("openbox", {"--sm-disable", "--config-file", rc});
-        QVERIFY(windowManager.waitForStarted());
-        QVERIFY2(waitUntil([] { return workArea() == kWorkArea; }),
-                 qPrintable("work area " + text(workArea())));
+        windowManager.setProcessChannelMode(QProcess::MergedChannels);
+        // The display must answer before a window manager can take it; one that
+        // still gave up on it is started again.
+        QVERIFY2(waitUntil([] {
+                     return kzp::test::runProgram("xprop", {"-root", "-len", "0"}, 5000).succeeded();
+                 }),
+                 "the X display does not answer");
+        QByteArray said;
+        bool managed = false;
+        for (int attempt = 0; attempt < 3 && !managed; ++attempt) {
+            windowManager.start("openbox", {"--sm-disable", "--config-file", rc});
+            QVERIFY(windowManager.waitForStarted());
+            managed = waitUntil([&] {
+                          return workArea() == kWorkArea || windowManager.state() == QProcess::NotRunning;
+                      }) &&
+                      workArea() == kWorkArea;
+            if (!managed && windowManager.state() == QProcess::Running)
+                break; // running, but the work area never came
+            windowManager.waitForFinished(1000);
+            said += windowManager.readAll();
+        }
+        QVERIFY2(managed, qPrintable(QStringLiteral("work area %1; openbox said: %2")
+                                         .arg(text(workArea()), QString::fromLocal8Bit(said))));
 
         clip = scratch.filePath("clip.mkv");
         kzp::test::ClipOptions options;
@@ -332,8 +350,9 @@ private slots:
         QVERIFY(player.answers());
     }
 
-    // The list opens under its box on the first and the second opening, and
-    // BMP chosen with the keys is what the next snapshot is saved as.
+    // The list opens under its box on the first and later openings, and BMP
+    // chosen with the keys (then kept through cancelled openings) is what the
+    // next snapshot is saved as.
     void formatListAndSnapshotFormat() {
         Player player;
         QVERIFY(player.start(clip));
@@ -343,19 +362,27 @@ private slots:
         QVERIFY(!dialog.isEmpty());
         QStringList before = player.visibleWindows();
         openFormatListUnderItsBox(player, dialog, "first");
+        if (QTest::currentTestFailed())
+            return;
         player.keys({"Down", "Down", "Return"}); // JPEG, PNG, BMP
         QVERIFY(waitUntil([&] { return player.visibleWindows() == before; }));
         player.keys({"Return"});
         QVERIFY(waitUntil([&] { return !player.isShown(dialog); }));
 
-        dialog = player.openPreferences();
-        QVERIFY(!dialog.isEmpty());
-        before = player.visibleWindows();
-        openFormatListUnderItsBox(player, dialog, "second");
-        player.keys({"Escape"});
-        QVERIFY(waitUntil([&] { return player.visibleWindows() == before; }));
-        player.keys({"Escape"});
-        QVERIFY(waitUntil([&] { return !player.isShown(dialog); }));
+        // Where the toolkit believes a window is can lag behind where it is:
+        // later openings are where the list went astray, so a few of them.
+        for (const char* opening : {"second", "third", "fourth", "fifth"}) {
+            dialog = player.openPreferences();
+            QVERIFY(!dialog.isEmpty());
+            before = player.visibleWindows();
+            openFormatListUnderItsBox(player, dialog, opening);
+            if (QTest::currentTestFailed())
+                return;
+            player.keys({"Escape"});
+            QVERIFY(waitUntil([&] { return player.visibleWindows() == before; }));
+            player.keys({"Escape"});
+            QVERIFY(waitUntil([&] { return !player.isShown(dialog); }));
+        }
 
         QVERIFY(waitUntil([&] { return player.hasFocus(player.window); }));
         player.keys({"s"});
