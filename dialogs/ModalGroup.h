@@ -31,9 +31,10 @@ public:
     static void makeStripButton(QPushButton* button);
 
     // Puts a dialog that was not placed explicitly over the active window (or
-    // the middle of the screen), inside the work area. A window left for the
-    // window manager to place gets a position the toolkit learns only later,
-    // and pop-ups opened before then (a combo box's list) land far away.
+    // the middle of the screen), inside the work area. When the window manager
+    // places a window, the toolkit's idea of where it is can stay at the
+    // screen's corner, and pop-ups placed from it (a combo box's list) open
+    // far from their box.
     static void placeOverActiveWindow(QWidget* dialog);
 
 protected:
