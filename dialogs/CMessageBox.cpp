@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "config/LanguageManager.h"
+#include "dialogs/ModalGroup.h"
 
 namespace {
 
@@ -37,6 +38,7 @@ CMessageBox::CMessageBox() : QDialog(nullptr) {
     setFixedSize(400, 180);
     resize(400, 180);
     resultCode = 1;
+    new ModalGroup(this);
 }
 
 CMessageBox::~CMessageBox() = default;
@@ -92,6 +94,9 @@ void CMessageBox::setupInformation(const QString& text) {
     // Grows where a language's caption needs more room than the classic size.
     okButton->resize(okButton->size().expandedTo(okButton->sizeHint()));
     connect(okButton, SIGNAL(clicked()), this, SLOT(btnSlotOK()));
+    // Return is OK, Escape closes (QDialog's reject leaves resultCode at 1).
+    okButton->setDefault(true);
+    okButton->setFocus();
 
     auto* lowerLayout = new QVBoxLayout;
     lowerLayout->setContentsMargins(0, 0, 0, 0);
@@ -104,6 +109,12 @@ void CMessageBox::setupInformation(const QString& text) {
     outerLayout->addLayout(titleLayout);
     outerLayout->addLayout(lowerLayout);
     setLayout(outerLayout);
+}
+
+void CMessageBox::setVisible(bool visible) {
+    if (visible && !testAttribute(Qt::WA_Moved))
+        ModalGroup::placeOverActiveWindow(this);
+    QDialog::setVisible(visible);
 }
 
 void CMessageBox::btnSlotOK() {

@@ -23,7 +23,8 @@ inline constexpr const char* greyButton =
 
 // The player's frameless, modal message box: a dark title strip, an
 // information icon, the message and one OK button. Dragged with the left
-// mouse button; a right click closes it.
+// mouse button; a right click or Escape closes it, Return is OK. Never
+// minimised alone (see ModalGroup).
 class CMessageBox : public QDialog {
     Q_OBJECT
 
@@ -33,6 +34,9 @@ public:
 
     // Builds the contents for an information message showing `text`.
     void setupInformation(const QString& text);
+
+    // Placed over the main window when the caller did not place it.
+    void setVisible(bool visible) override;
 
     QPoint dragOffset;  // window top-left to the mouse when a left-button drag began
     int resultCode = 1; // 0 only after OK

@@ -8,12 +8,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "config/DataFolder.h"
 #include "config/LanguageManager.h"
+#include "dialogs/ModalGroup.h"
 
 namespace {
 
@@ -62,6 +64,18 @@ QPushButton* makeBlueButton(const QString& text, QWidget* parent, const QRect& g
     return button;
 }
 
+// The application's style, except that a combo box's list opens under the
+// box (as a drop-down) instead of over it.
+class DropDownStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == QStyle::SH_ComboBox_Popup)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 QLabel* makeLabel(const QString& text, QWidget* parent, const QRect& geometry) {
     auto* label = new QLabel(parent);
     label->setTextFormat(Qt::PlainText);
@@ -84,6 +98,7 @@ CProcessUI::CProcessUI() : QDialog(nullptr, Qt::Dialog | Qt::FramelessWindowHint
     // the window manager still gives it its own task-bar entry.
     setWindowModality(Qt::ApplicationModal);
     setObjectName(QStringLiteral("CProcessUI"));
+    new ModalGroup(this);
 }
 
 CProcessUI::~CProcessUI() {
@@ -106,9 +121,11 @@ void CProcessUI::setupPreferences() {
     titleStrip->setStyleSheet(QStringLiteral("background-color: rgb(69, 78, 93);"));
     QPushButton* minButton = makeImageButton(QStringLiteral(":/image/min.png"), titleStrip, kWidth - 60);
     minButton->setObjectName(QStringLiteral("minButton"));
+    ModalGroup::makeStripButton(minButton);
     connect(minButton, SIGNAL(clicked()), this, SLOT(btnMinSlot()));
     QPushButton* closeButton = makeImageButton(QStringLiteral(":/image/close.png"), titleStrip, kWidth - 30);
     closeButton->setObjectName(QStringLiteral("closeButton"));
+    ModalGroup::makeStripButton(closeButton);
     connect(closeButton, SIGNAL(clicked()), this, SLOT(btnCloseSlot()));
     auto* heading = new QLabel(caption("MainWnd/Preferences"), titleStrip);
     heading->setObjectName(QStringLiteral("heading"));
@@ -150,6 +167,10 @@ void CProcessUI::setupPreferences() {
     formats->setFont(calibri(12));
     formats->addItems({QStringLiteral("JPEG"), QStringLiteral("PNG"), QStringLiteral("BMP")});
     formats->setCurrentIndex(chosenFormat);
+    // The list drops down under the box instead of covering it.
+    auto* dropDown = new DropDownStyle;
+    dropDown->setParent(this); // outlives the box, which the destructor deletes first
+    formats->setStyle(dropDown);
     bodyLayout->addWidget(body);
 
     // Button strip.
@@ -160,6 +181,7 @@ void CProcessUI::setupPreferences() {
     buttonStrip->setMinimumSize(kWidth, 40);
     QPushButton* ok = makeBlueButton(caption("MainWnd/OK"), buttonStrip, QRect(220, 0, 80, 30));
     ok->setObjectName(QStringLiteral("okButton"));
+    ok->setDefault(true); // Return confirms; Escape cancels (QDialog's reject)
     connect(ok, SIGNAL(clicked()), this, SLOT(btnOK()));
     QPushButton* cancel = makeBlueButton(caption("MainWnd/Cancel"), buttonStrip, QRect(360, 0, 80, 30));
     cancel->setObjectName(QStringLiteral("cancelButton"));
@@ -175,6 +197,15 @@ void CProcessUI::setupPreferences() {
     layout->addLayout(bodyLayout);
     layout->addLayout(buttonLayout);
     layout->addWidget(spacer);
+
+    // The keyboard starts on the one choice made here, so Return means OK.
+    formats->setFocus();
+}
+
+void CProcessUI::setVisible(bool visible) {
+    if (visible && !testAttribute(Qt::WA_Moved))
+        ModalGroup::placeOverActiveWindow(this);
+    QDialog::setVisible(visible);
 }
 
 QString CProcessUI::chooseFolder() {
@@ -211,7 +242,8 @@ void CProcessUI::btnCloseSlot() {
 }
 
 void CProcessUI::btnMinSlot() {
-    showMinimized();
+    // Never this dialog alone: it would leave the main window locked behind it.
+    ModalGroup::minimiseApplication();
 }
 
 void CProcessUI::mousePressEvent(QMouseEvent* event) {

@@ -10,7 +10,8 @@ class QMouseEvent;
 
 // Preferences: the snapshot folder (stored in OutputPath.txt) and the snapshot
 // image format (kept by the caller for the run). Frameless, modal, dragged
-// with the left mouse button.
+// with the left mouse button. Return is OK, Escape is Cancel; the minimise
+// button minimises the whole application (see ModalGroup).
 class CProcessUI : public QDialog {
     Q_OBJECT
 
@@ -28,6 +29,9 @@ public:
     QString folder() const { return folderText; }
     QLineEdit* folderField() const { return folderEdit; }
     QComboBox* formatBox() const { return formats; }
+
+    // Placed over the main window when the caller did not place it.
+    void setVisible(bool visible) override;
 
 public slots:
     void btnCloseSlot();

@@ -15,7 +15,8 @@ packages=(
   mplayer ffmpeg libbluray-dev libfontconfig-dev
   fonts-crosextra-carlito fonts-noto-cjk
 )
-test_packages=(xvfb xauth xdotool x11-utils dvdauthor imagemagick dbus dbus-x11 procps python3 desktop-file-utils)
+test_packages=(xvfb xauth xdotool x11-utils dvdauthor imagemagick dbus dbus-x11 procps python3 desktop-file-utils
+               openbox)
 
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi

@@ -3,6 +3,8 @@
 
 #include "ui/DRUI.h"
 
+#include "util/WindowPlacement.h"
+
 #include <QAction>
 #include <QGuiApplication>
 #include <QLabel>
@@ -13,6 +15,25 @@ namespace {
 
 bool owns(QMenu* menu, QAction* action) {
     return menu && menu->actions().contains(action);
+}
+
+// Gives the window `client` as its size, frame included inside the work area
+// of its screen: the size shrinks to what fits and the window moves in only
+// as far as it must.
+void resizeInsideWorkArea(QWidget* window, QSize client) {
+    QScreen* screen = window->screen();
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen) {
+        window->resize(client);
+        return;
+    }
+    const QRect inner = window->geometry();
+    const QRect outer = window->frameGeometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    window->setGeometry(window_placement::fitClient(QRect(inner.topLeft(), client), frame,
+                                                    screen->availableGeometry(), window->minimumSize()));
 }
 
 // Every action of the menu unchecked, then the chosen one checked.
@@ -39,13 +60,11 @@ void DRUI::BDVideoMenu(QAction* action) {
     } else {
         const QString size = action->data().toString();
         if (size == QLatin1String("HalfSize")) {
-            resize(500, 340);
+            resizeInsideWorkArea(this, QSize(500, 340));
         } else if (size == QLatin1String("NormalSize")) {
-            resize(1000, 680);
+            resizeInsideWorkArea(this, QSize(1000, 680));
         } else if (size == QLatin1String("DoubleSize")) {
-            QScreen* screen = QGuiApplication::primaryScreen();
-            const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 2000, 1360);
-            resize(qMin(2000, area.width()), qMin(1360, area.height()));
+            resizeInsideWorkArea(this, QSize(2000, 1360));
         } else if (size == QLatin1String("Fit2Screen")) {
             setWindowState(Qt::WindowMaximized);
         }

@@ -1,11 +1,15 @@
-// The preferences dialog: its layout, the folder chooser, and what OK,
-// Cancel and Open do to OutputPath.txt.
+// The preferences dialog: its layout, the folder chooser, what OK, Cancel
+// and Open do to OutputPath.txt, and the keyboard and minimise rules of a
+// modal dialog.
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -208,6 +212,89 @@ private slots:
         QCOMPARE(dialog.resultFlag(), 0); // not reported; the format still counts
         QCOMPARE(dialog.formatText(), QStringLiteral("PNG"));
         QVERIFY(QFileInfo(outputPath()).isDir());
+    }
+
+    // Keys go where a user's keys go: to the focus widget of the active window.
+    void keys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("confirmed");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("Return confirms") << int(Qt::Key_Return) << true << true;
+        QTest::newRow("Enter confirms") << int(Qt::Key_Enter) << true << true;
+        QTest::newRow("Escape cancels") << int(Qt::Key_Escape) << false << true;
+        QTest::newRow("Space opens the list") << int(Qt::Key_Space) << false << false;
+    }
+    void keys() {
+        QFETCH(int, key);
+        QFETCH(bool, confirmed);
+        QFETCH(bool, closed);
+        QWidget mainWindow;
+        mainWindow.show();
+        CProcessUI dialog;
+        dialog.setupPreferences();
+        dialog.formatBox()->setCurrentIndex(2);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key(key));
+        QCOMPARE(dialog.isHidden(), closed);
+        QVERIFY(!dialog.isMinimized() && !mainWindow.isMinimized());
+        QCOMPARE(dialog.resultFlag(), confirmed ? 0 : 1);
+        QCOMPARE(QFile::exists(outputPath()), confirmed);
+        if (confirmed)
+            QCOMPARE(dialog.formatIndex(), 2);
+        if (!closed) {
+            QTRY_VERIFY(dialog.formatBox()->view()->isVisible());
+            dialog.formatBox()->hidePopup();
+        }
+    }
+
+    // Tab walks the body; the title strip's buttons are for the mouse only.
+    void tabNeverReachesTheTitleStrip() {
+        CProcessUI dialog;
+        dialog.setupPreferences();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QSet<QWidget*> reached;
+        for (int i = 0; i < 12; ++i) {
+            reached << QApplication::focusWidget();
+            QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+        }
+        QVERIFY(reached.contains(dialog.findChild<QPushButton*>("okButton")));
+        QVERIFY(reached.contains(dialog.findChild<QPushButton*>("cancelButton")));
+        for (const char* name : {"minButton", "closeButton"}) {
+            auto* button = dialog.findChild<QPushButton*>(name);
+            QVERIFY(!reached.contains(button));
+            QVERIFY(!button->autoDefault() && !button->isDefault());
+        }
+    }
+
+    // The dialog never disappears alone while it blocks the main window.
+    void minimisesAndRestoresWithTheApplication() {
+        QWidget mainWindow;
+        mainWindow.show();
+        CProcessUI dialog;
+        dialog.setupPreferences();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.findChild<QPushButton*>("minButton")->click();
+        QVERIFY(dialog.isMinimized());
+        QVERIFY(mainWindow.isMinimized());
+        QVERIFY(dialog.isVisible());
+        // The main window's task-bar entry brings both back.
+        mainWindow.setWindowState(mainWindow.windowState() & ~Qt::WindowMinimized);
+        QVERIFY(!dialog.isMinimized());
+        // The window manager minimising either takes the other along.
+        dialog.setWindowState(Qt::WindowMinimized);
+        QVERIFY(mainWindow.isMinimized());
+        dialog.setWindowState(Qt::WindowNoState);
+        QVERIFY(!mainWindow.isMinimized());
+        mainWindow.showMinimized();
+        QVERIFY(dialog.isMinimized());
+        // Closed, it no longer ties the windows together.
+        mainWindow.showNormal();
+        dialog.close();
+        mainWindow.showMinimized();
+        QVERIFY(!dialog.isMinimized());
     }
 
     void dragWithLeftButtonOnly() {

@@ -1,4 +1,5 @@
-// The frameless message box: contents, how it closes, how it is dragged.
+// The frameless message box: contents, how it closes (mouse and keys), how it
+// is dragged, and that it never disappears alone while it blocks the window.
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -76,6 +77,44 @@ private slots:
         box.exec();
         QCOMPARE(stillOpen, how == "left");
         QCOMPARE(box.resultCode, result);
+    }
+
+    void keys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("result");
+        QTest::newRow("Return is OK") << int(Qt::Key_Return) << 0;
+        QTest::newRow("Space on OK") << int(Qt::Key_Space) << 0;
+        QTest::newRow("Escape closes") << int(Qt::Key_Escape) << 1;
+    }
+    void keys() {
+        QFETCH(int, key);
+        QFETCH(int, result);
+        CMessageBox box;
+        box.setupInformation("text");
+        bool active = false;
+        QTimer::singleShot(0, &box, [&] {
+            active = QTest::qWaitForWindowActive(&box);
+            // Where a user's key goes: the focus widget of the active window.
+            QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key(key));
+            if (box.isVisible())
+                box.close(); // the key did not close it: dismissed by the test
+        });
+        box.exec();
+        QVERIFY(active);
+        QCOMPARE(box.resultCode, result);
+    }
+
+    void neverMinimisedAlone() {
+        QWidget mainWindow;
+        mainWindow.show();
+        CMessageBox box;
+        box.setupInformation("text");
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        box.setWindowState(Qt::WindowMinimized); // as a window manager would
+        QVERIFY(mainWindow.isMinimized());
+        mainWindow.setWindowState(Qt::WindowNoState);
+        QVERIFY(!box.isMinimized());
     }
 
     void dragKeepsGrabPoint() {

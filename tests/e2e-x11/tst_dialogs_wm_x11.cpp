@@ -1,0 +1,453 @@
+// The real program under a real window manager (openbox, with margins that
+// leave a work area smaller than the screen, as task bars do), driven by
+// pointer and key input: the modal dialogs' keys and minimising, the format
+// list of Preferences, and the picture sizes.
+#include <QDir>
+#include <QFile>
+#include <QMargins>
+#include <QProcess>
+#include <QRect>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+#include "common/Files.h"
+#include "common/MediaClips.h"
+#include "common/Processes.h"
+#include "common/Wait.h"
+
+namespace {
+
+using kzp::test::outputOf;
+using kzp::test::readBytes;
+
+// The work area openbox leaves: 20 left, 30 top, 60 right, 50 bottom.
+const QRect kWorkArea(20, 30, 1920 - 20 - 60, 1080 - 30 - 50);
+
+QString xdotool(const QStringList& arguments) {
+    return outputOf(QStringLiteral("xdotool"), arguments);
+}
+
+// Polls until done() holds; events keep flowing, no fixed sleeps. Generous,
+// for a loaded machine.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
+    return kzp::test::waitUntil(done, timeoutMs, 30, 20);
+}
+
+QList<int> numbersOf(const QString& text) {
+    QList<int> numbers;
+    static const QRegularExpression number(QStringLiteral("-?\\d+"));
+    for (auto it = number.globalMatch(text); it.hasNext();)
+        numbers << it.next().captured().toInt();
+    return numbers;
+}
+
+// The property's values after its "=" (xprop prints "NAME(TYPE) = 1, 2, 3").
+QList<int> cardinals(const QStringList& where, const QString& property) {
+    const QString line = outputOf(QStringLiteral("xprop"), where + QStringList{property});
+    const int equals = int(line.indexOf(QLatin1Char('=')));
+    return equals < 0 ? QList<int>() : numbersOf(line.mid(equals + 1));
+}
+
+QRect workArea() {
+    const QList<int> values = cardinals({"-root"}, "_NET_WORKAREA");
+    return values.size() >= 4 ? QRect(values[0], values[1], values[2], values[3]) : QRect();
+}
+
+// Where a window's contents are on the screen, without the frame.
+QRect clientRect(const QString& window) {
+    const QString info = outputOf(QStringLiteral("xwininfo"), {"-id", window});
+    auto field = [&info](const char* name) {
+        static const QRegularExpression digits(QStringLiteral("(-?\\d+)"));
+        const int at = int(info.indexOf(QLatin1String(name)));
+        return at < 0 ? -1 : digits.match(info, at).captured(1).toInt();
+    };
+    return QRect(field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"),
+                 field("Height:"));
+}
+
+// The whole window, the window manager's frame included.
+QRect frameRect(const QString& window) {
+    const QList<int> extents = cardinals({"-id", window}, "_NET_FRAME_EXTENTS"); // left, right, top, bottom
+    if (extents.size() != 4)
+        return QRect();
+    return clientRect(window).marginsAdded(QMargins(extents[0], extents[2], extents[1], extents[3]));
+}
+
+// "Normal", "Iconic", or empty once the window is withdrawn.
+QString wmState(const QString& window) {
+    static const QRegularExpression state(QStringLiteral("window state: (\\w+)"));
+    return state.match(outputOf(QStringLiteral("xprop"), {"-id", window, "WM_STATE"})).captured(1);
+}
+
+QString text(const QRect& r) {
+    return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+
+} // namespace
+
+// One running player with the fake engine, in a private home.
+class Player {
+public:
+    QTemporaryDir dir;
+    QString home, window, engineLog;
+    QProcess process;
+
+    bool start(const QString& clip) {
+        home = dir.path() + "/home";
+        engineLog = dir.path() + "/commands.log";
+        const QString data = home + "/data/Kestrune Zyl Player/";
+        if (!kzp::test::writeBytes(data + "RecentConfig.txt", clip.toLocal8Bit() + "\n"))
+            return false;
+        const QString bin = QCoreApplication::applicationDirPath();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home);
+        env.insert("XDG_DATA_HOME", home + "/data");
+        env.insert("XDG_RUNTIME_DIR", dir.path()); // a single-instance lock of its own (mode 0700)
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        env.insert("KZP_ENGINE", bin + "/fake-engine");
+        env.insert("FAKE_ENGINE_LOG", engineLog);
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.path());
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(bin + "/kestrune-zyl-player", {});
+        if (!process.waitForStarted())
+            return false;
+        const QStringList ids =
+            xdotool({"search", "--sync", "--onlyvisible", "--name", "^Kestrune Zyl Player$"}).split('\n');
+        window = ids.value(0);
+        return ids.size() == 1 && !window.isEmpty() && waitUntil([&] { return hasFocus(window); });
+    }
+    ~Player() {
+        if (process.state() != QProcess::NotRunning) {
+            process.terminate();
+            if (!process.waitForFinished(5000))
+                process.kill();
+            process.waitForFinished(2000);
+        }
+    }
+
+    QStringList visibleWindows() const {
+        QStringList ids = xdotool({"search", "--onlyvisible", "--pid", QString::number(process.processId())})
+                              .split('\n', Qt::SkipEmptyParts);
+        ids.sort();
+        return ids;
+    }
+    bool hasFocus(const QString& id) const { return xdotool({"getwindowfocus"}) == id; }
+    void keys(const QStringList& names) { xdotool(QStringList{"key", "--delay", "60"} + names); }
+    void click(const QString& id, int x, int y) {
+        xdotool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"});
+    }
+    // Clicks a menu button (1 File ... 6 Help); true once its pop-up shows.
+    bool openMenu(int index) {
+        const int before = int(visibleWindows().size());
+        click(window, (index - 1) * 100 + 50, 11);
+        return waitUntil([&] { return visibleWindows().size() > before; });
+    }
+    // The n-th entry of the open menu.
+    void chooseEntry(int n) {
+        QStringList names;
+        for (int i = 0; i < n; ++i)
+            names << "Down";
+        keys(names << "Return");
+    }
+    bool play() {
+        if (!openMenu(1))
+            return false;
+        const int before = int(visibleWindows().size());
+        keys({"Down", "Down", "Down", "Right"}); // File, Recent Files
+        if (!waitUntil([&] { return visibleWindows().size() > before; }))
+            return false;
+        keys({"Return"});
+        return waitUntil([&] { return readBytes(engineLog).contains("get_time_pos"); });
+    }
+    // Tools, Preferences; the dialog's window once it has the keyboard.
+    QString openPreferences() {
+        if (!openMenu(5))
+            return QString();
+        chooseEntry(2);
+        QString dialog;
+        waitUntil([&] {
+            dialog = xdotool({"search", "--all", "--onlyvisible", "--pid",
+                              QString::number(process.processId()), "--name", "Preferences$"});
+            return !dialog.isEmpty() && !dialog.contains('\n') && hasFocus(dialog);
+        });
+        return hasFocus(dialog) ? dialog : QString();
+    }
+    bool isShown(const QString& id) const { return visibleWindows().contains(id); }
+    // The main window takes input again: once it has the keyboard back, its
+    // File menu opens (and is closed).
+    bool answers() {
+        if (!waitUntil([&] { return hasFocus(window); }))
+            return false;
+        if (!openMenu(1))
+            return false;
+        keys({"Escape"});
+        return true;
+    }
+    QString outputPathFile() const { return home + "/data/Kestrune Zyl Player/OutputPath.txt"; }
+    QStringList snapshots() const {
+        return QDir(home + "/Documents/Kestrune Zyl Player").entryList({"Snapshot-*"}, QDir::Files);
+    }
+};
+
+class TestDialogsWmX11 : public QObject {
+    Q_OBJECT
+    QTemporaryDir scratch;
+    QProcess windowManager;
+    QString clip;
+
+    // A new pop-up window of the player (a list), once shown.
+    static QString newPopup(Player& player, const QStringList& before) {
+        QString popup;
+        waitUntil([&] {
+            for (const QString& id : player.visibleWindows())
+                if (!before.contains(id))
+                    popup = id;
+            return !popup.isEmpty();
+        });
+        return popup;
+    }
+
+    // Opens the format list with a click in its box and checks the list lies
+    // just under the box: its top edge right below the click, across it.
+    void openFormatListUnderItsBox(Player& player, const QString& dialog, const char* opening) {
+        const QRect box = clientRect(dialog);
+        const QPoint click = box.topLeft() + QPoint(275, 98); // the middle of the format box
+        const QStringList before = player.visibleWindows();
+        player.click(dialog, 275, 98);
+        const QString list = newPopup(player, before);
+        QVERIFY2(!list.isEmpty(), opening);
+        const QRect shown = clientRect(list);
+        const QString where = QStringLiteral("%1 opening: list at %2, box clicked at %3,%4")
+                                  .arg(QLatin1String(opening), text(shown))
+                                  .arg(click.x())
+                                  .arg(click.y());
+        QVERIFY2(shown.left() <= click.x() && click.x() <= shown.right(), qPrintable(where));
+        QVERIFY2(shown.top() > click.y() && shown.top() <= click.y() + 20, qPrintable(where));
+    }
+
+private slots:
+    void initTestCase() {
+        for (const char* tool : {"xdotool", "xprop", "xwininfo", "openbox", "ffmpeg"})
+            if (QStandardPaths::findExecutable(tool).isEmpty())
+                QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(tool)));
+        // The system's openbox set-up, with margins as a task bar and a dock would leave.
+        QString config = QString::fromUtf8(readBytes("/etc/xdg/openbox/rc.xml"));
+        const QString margins = QStringLiteral("<margins><top>%1</top><bottom>%2</bottom><left>%3</left>"
+                                               "<right>%4</right></margins>")
+                                    .arg(kWorkArea.top())
+                                    .arg(1080 - kWorkArea.bottom() - 1)
+                                    .arg(kWorkArea.left())
+                                    .arg(1920 - kWorkArea.right() - 1);
+        static const QRegularExpression oldMargins(QStringLiteral("<margins>.*</margins>"),
+                                                   QRegularExpression::DotMatchesEverythingOption);
+        // Windows come back from their icons at once, not sliding across the
+        // screen while the test clicks them.
+        config.replace(QStringLiteral("<animateIconify>yes</animateIconify>"),
+                       QStringLiteral("<animateIconify>no</animateIconify>"));
+        if (config.contains(oldMargins))
+            config.replace(oldMargins, margins);
+        else
+            config = QStringLiteral(
+                         "<?xml version=\"1.0\"?><openbox_config xmlns=\"http://openbox.org/3.4/rc\">") +
+                     margins +
+                     QStringLiteral("<theme><animateIconify>no</animateIconify></theme></openbox_config>");
+        const QString rc = scratch.filePath("rc.xml");
+        QVERIFY(kzp::test::writeBytes(rc, config.toUtf8()));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", scratch.path());
+        env.insert("XDG_CONFIG_HOME", scratch.filePath("config"));
+        env.insert("XDG_CACHE_HOME", scratch.filePath("cache"));
+        windowManager.setProcessEnvironment(env);
+        windowManager.setProcessChannelMode(QProcess::MergedChannels);
+        // The display must answer before a window manager can take it; one that
+        // still gave up on it is started again.
+        QVERIFY2(waitUntil([] {
+                     return kzp::test::runProgram("xprop", {"-root", "-len", "0"}, 5000).succeeded();
+                 }),
+                 "the X display does not answer");
+        QByteArray said;
+        bool managed = false;
+        for (int attempt = 0; attempt < 3 && !managed; ++attempt) {
+            windowManager.start("openbox", {"--sm-disable", "--config-file", rc});
+            QVERIFY(windowManager.waitForStarted());
+            managed = waitUntil([&] {
+                          return workArea() == kWorkArea || windowManager.state() == QProcess::NotRunning;
+                      }) &&
+                      workArea() == kWorkArea;
+            if (!managed && windowManager.state() == QProcess::Running)
+                break; // running, but the work area never came
+            windowManager.waitForFinished(1000);
+            said += windowManager.readAll();
+        }
+        QVERIFY2(managed, qPrintable(QStringLiteral("work area %1; openbox said: %2")
+                                         .arg(text(workArea()), QString::fromLocal8Bit(said))));
+
+        clip = scratch.filePath("clip.mkv");
+        kzp::test::ClipOptions options;
+        options.seconds = 60;
+        QVERIFY(kzp::test::makeClip(clip, options).succeeded());
+    }
+    void cleanupTestCase() {
+        windowManager.terminate();
+        windowManager.waitForFinished(5000);
+    }
+
+    // Return confirms, Escape cancels, Space acts on the format box; the
+    // dialog never goes away minimised, leaving the window locked.
+    void preferencesKeys() {
+        Player player;
+        QVERIFY(player.start(clip));
+
+        QString dialog = player.openPreferences();
+        QVERIFY(!dialog.isEmpty());
+        const QStringList before = player.visibleWindows();
+        player.keys({"space"});
+        QVERIFY2(!newPopup(player, before).isEmpty(), "Space did not open the format list");
+        QCOMPARE(wmState(dialog), QStringLiteral("Normal"));
+        player.keys({"Escape"});
+        QVERIFY(waitUntil([&] { return player.visibleWindows() == before; }));
+        QVERIFY(player.isShown(dialog));
+        player.keys({"Return"});
+        QVERIFY2(waitUntil([&] { return !player.isShown(dialog); }), "Return did not close the dialog");
+        QVERIFY2(wmState(dialog) != QLatin1String("Iconic"), "Return minimised the dialog");
+        QVERIFY2(QFile::exists(player.outputPathFile()), "Return did not confirm");
+        QVERIFY(player.answers());
+
+        QVERIFY(QFile::remove(player.outputPathFile()));
+        dialog = player.openPreferences();
+        QVERIFY(!dialog.isEmpty());
+        player.keys({"Escape"});
+        QVERIFY2(waitUntil([&] { return !player.isShown(dialog); }), "Escape did not close the dialog");
+        QVERIFY2(wmState(dialog) != QLatin1String("Iconic"), "Escape minimised the dialog");
+        QVERIFY(player.answers());
+        QVERIFY2(!QFile::exists(player.outputPathFile()), "Escape confirmed");
+    }
+
+    // The dialog's minimise button takes the whole player along, and the
+    // main window's return brings the dialog back with it.
+    void minimiseTakesTheWholePlayer() {
+        Player player;
+        QVERIFY(player.start(clip));
+        const QString dialog = player.openPreferences();
+        QVERIFY(!dialog.isEmpty());
+        player.click(dialog, 635, 15); // the title strip's minimise button
+        QVERIFY(waitUntil([&] { return wmState(dialog) == QLatin1String("Iconic"); }));
+        QVERIFY2(waitUntil([&] { return wmState(player.window) == QLatin1String("Iconic"); }),
+                 "the dialog was minimised alone: the main window stays locked behind it");
+
+        xdotool({"windowactivate", player.window}); // a task bar or a window switcher would
+        QVERIFY2(waitUntil([&] { return wmState(player.window) == QLatin1String("Normal"); }),
+                 "the main window did not come back");
+        QVERIFY2(waitUntil([&] { return player.isShown(dialog) && player.hasFocus(dialog); }),
+                 "the dialog did not come back with the main window");
+        player.keys({"Escape"});
+        QVERIFY(waitUntil([&] { return !player.isShown(dialog); }));
+        QVERIFY(player.answers());
+    }
+
+    // The list opens under its box on the first and later openings, and BMP
+    // chosen with the keys (then kept through cancelled openings) is what the
+    // next snapshot is saved as.
+    void formatListAndSnapshotFormat() {
+        Player player;
+        QVERIFY(player.start(clip));
+        QVERIFY2(player.play(), "the clip did not start");
+
+        QString dialog = player.openPreferences();
+        QVERIFY(!dialog.isEmpty());
+        QStringList before = player.visibleWindows();
+        openFormatListUnderItsBox(player, dialog, "first");
+        if (QTest::currentTestFailed())
+            return;
+        player.keys({"Down", "Down", "Return"}); // JPEG, PNG, BMP
+        QVERIFY(waitUntil([&] { return player.visibleWindows() == before; }));
+        player.keys({"Return"});
+        QVERIFY(waitUntil([&] { return !player.isShown(dialog); }));
+
+        // Where the toolkit believes a window is can lag behind where it is:
+        // later openings are where the list went astray, so a few of them.
+        for (const char* opening : {"second", "third", "fourth", "fifth"}) {
+            dialog = player.openPreferences();
+            QVERIFY(!dialog.isEmpty());
+            before = player.visibleWindows();
+            openFormatListUnderItsBox(player, dialog, opening);
+            if (QTest::currentTestFailed())
+                return;
+            player.keys({"Escape"});
+            QVERIFY(waitUntil([&] { return player.visibleWindows() == before; }));
+            player.keys({"Escape"});
+            QVERIFY(waitUntil([&] { return !player.isShown(dialog); }));
+        }
+
+        QVERIFY(waitUntil([&] { return player.hasFocus(player.window); }));
+        player.keys({"s"});
+        QVERIFY2(waitUntil([&] { return !player.snapshots().isEmpty(); }), "no snapshot saved");
+        const QString shot = player.snapshots().first();
+        QVERIFY2(shot.endsWith(".BMP"), qPrintable(shot));
+        const QString path = player.home + "/Documents/Kestrune Zyl Player/" + shot;
+        QVERIFY(waitUntil([&] { return readBytes(path).startsWith("BM"); }));
+    }
+
+    // Every picture size keeps the whole window, frame included, in the work
+    // area; Double Size takes as much of it as it may.
+    void pictureSizesStayInTheWorkArea() {
+        Player player;
+        QVERIFY(player.start(clip));
+        QVERIFY2(player.play(), "the clip did not start");
+
+        // Chooses a size and waits for the window to take a new place that
+        // lies in the work area.
+        auto choose = [&](int entry, const char* size) {
+            const QRect old = frameRect(player.window);
+            if (!player.openMenu(3)) // Video: Half, Normal, Double, Fit to screen
+                return QStringLiteral("%1: the Video menu did not open").arg(QLatin1String(size));
+            player.chooseEntry(entry);
+            QRect now;
+            const bool inside = waitUntil([&] {
+                now = frameRect(player.window);
+                return now != old && kWorkArea.contains(now);
+            });
+            return inside ? QString()
+                          : QStringLiteral("%1: window with frame at %2, work area %3")
+                                .arg(QLatin1String(size), text(now), text(kWorkArea));
+        };
+        auto moveTo = [&](int x, int y) {
+            xdotool({"windowmove", "--sync", player.window, QString::number(x), QString::number(y)});
+            return waitUntil([&] { return clientRect(player.window).topLeft() == QPoint(x, y); });
+        };
+        const QRect client = clientRect(player.window), whole = frameRect(player.window);
+        const QMargins frame(client.left() - whole.left(), client.top() - whole.top(),
+                             whole.right() - client.right(), whole.bottom() - client.bottom());
+        QString fault = choose(3, "Double");
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        QCOMPARE(clientRect(player.window).size(),
+                 QSize(qMin(2000, kWorkArea.width() - frame.left() - frame.right()),
+                       qMin(1360, kWorkArea.height() - frame.top() - frame.bottom())));
+        fault = choose(1, "Half");
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        // Low on the right, Normal Size would hang over the edges: it moves in.
+        QVERIFY(moveTo(1300, 850));
+        fault = choose(2, "Normal");
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+        QCOMPARE(clientRect(player.window).size(), QSize(1000, 680));
+        QVERIFY(moveTo(900, 400));
+        fault = choose(3, "Double from the right");
+        QVERIFY2(fault.isEmpty(), qPrintable(fault));
+
+        QVERIFY(player.openMenu(3));
+        player.chooseEntry(4); // Fit to screen
+        QVERIFY(waitUntil([&] {
+            return outputOf("xprop", {"-id", player.window, "_NET_WM_STATE"}).contains("MAXIMIZED_HORZ");
+        }));
+        QVERIFY2(waitUntil([&] { return kWorkArea.contains(frameRect(player.window)); }),
+                 qPrintable("Fit to screen: " + text(frameRect(player.window))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDialogsWmX11)
+#include "tst_dialogs_wm_x11.moc"
