@@ -9,6 +9,7 @@
 
 #include "common/FakeEngine.h"
 #include "tools/launcher/EngineArguments.h"
+#include "tools/launcher/VideoOutput.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ QString bin(const char* name) {
 QProcessEnvironment launcherEnvironment(const QByteArray& vo = {}, const QByteArray& ao = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("KZP_ENGINE", bin("fake-engine"));
+    env.remove("DISPLAY"); // the outputs then do not depend on the caller's display
     env.remove("KZP_VO");
     env.remove("KZP_AO");
     if (!vo.isEmpty())
@@ -49,6 +51,11 @@ class LaunchersTest : public QObject {
 private slots:
     void launcherRewritesAndExecs_data();
     void launcherRewritesAndExecs();
+    void videoOutputForDisplay_data();
+    void videoOutputForDisplay();
+    void hardwareOpenGlFromServer_data();
+    void hardwareOpenGlFromServer();
+    void videoOptionsFollowOutput();
     void filterValueEscaping_data();
     void filterValueEscaping();
     void launcherEscapesScreenshotPrefix();
@@ -86,6 +93,98 @@ void LaunchersTest::launcherRewritesAndExecs() {
     QVERIFY(launcher.waitForFinished(5000));
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(fake.arguments(), expected);
+}
+
+void LaunchersTest::videoOutputForDisplay_data() {
+    QTest::addColumn<bool>("reachable");
+    QTest::addColumn<bool>("xv");
+    QTest::addColumn<bool>("glx");
+    QTest::addColumn<bool>("hardware");
+    QTest::addColumn<QString>("outputs");
+    QTest::addColumn<QStringList>("options");
+    const QStringList cheap{"-zoom", "-fs"};
+    QTest::newRow("Xv: the usual list") << true << true << true << false << "xv,gl,x11" << QStringList();
+    QTest::newRow("Xv and hardware GL") << true << true << true << true << "xv,gl,x11" << QStringList();
+    QTest::newRow("no Xv, hardware GL: gl is fine")
+        << true << false << true << true << "xv,gl,x11" << QStringList();
+    QTest::newRow("no Xv, software GL: x11 fitted") << true << false << true << false << "x11" << cheap;
+    QTest::newRow("no Xv, no GLX: x11 fitted") << true << false << false << false << "x11" << cheap;
+    QTest::newRow("no display: the engine finds out")
+        << false << false << false << false << "xv,gl,x11" << QStringList();
+}
+
+void LaunchersTest::videoOutputForDisplay() {
+    QFETCH(bool, reachable);
+    QFETCH(bool, xv);
+    QFETCH(bool, glx);
+    QFETCH(bool, hardware);
+    QFETCH(QString, outputs);
+    QFETCH(QStringList, options);
+    DisplayFacts facts;
+    facts.reachable = reachable;
+    facts.xvImagePort = xv;
+    facts.glx = glx;
+    facts.hardwareGl = hardware;
+    const VideoOutputChoice choice = chooseVideoOutput(facts);
+    QCOMPARE(choice.outputs, outputs);
+    QCOMPARE(choice.options, options);
+    // Only the output that leaves the bars unpainted needs them kept black.
+    QCOMPARE(choice.blackBars, !options.isEmpty());
+}
+
+void LaunchersTest::hardwareOpenGlFromServer_data() {
+    QTest::addColumn<QStringList>("extensions");
+    QTest::addColumn<QByteArray>("software");
+    QTest::addColumn<QByteArray>("indirect");
+    QTest::addColumn<QByteArray>("gallium");
+    QTest::addColumn<bool>("hardware");
+    QTest::newRow("DRI3") << QStringList{"GLX", "DRI3", "XVideo"} << QByteArray() << QByteArray()
+                          << QByteArray() << true;
+    QTest::newRow("DRI2") << QStringList{"DRI2", "GLX"} << QByteArray() << QByteArray() << QByteArray()
+                          << true;
+    QTest::newRow("vendor GLX") << QStringList{"GLX", "NV-GLX"} << QByteArray() << QByteArray()
+                                << QByteArray() << true;
+    // Xvfb, VNC servers, remote displays: GLX without DRI is Mesa's software rasteriser.
+    QTest::newRow("GLX alone") << QStringList{"GLX", "XVideo", "MIT-SHM"} << QByteArray() << QByteArray()
+                               << QByteArray() << false;
+    QTest::newRow("no GLX") << QStringList{"DRI3"} << QByteArray() << QByteArray() << QByteArray() << false;
+    QTest::newRow("software forced") << QStringList{"GLX", "DRI3"} << QByteArray("1") << QByteArray()
+                                     << QByteArray() << false;
+    QTest::newRow("software not forced")
+        << QStringList{"GLX", "DRI3"} << QByteArray("0") << QByteArray("no") << QByteArray() << true;
+    QTest::newRow("indirect forced") << QStringList{"GLX", "DRI3"} << QByteArray() << QByteArray("true")
+                                     << QByteArray() << false;
+    QTest::newRow("llvmpipe forced") << QStringList{"GLX", "DRI3"} << QByteArray() << QByteArray()
+                                     << QByteArray("llvmpipe") << false;
+    QTest::newRow("hardware gallium driver")
+        << QStringList{"GLX", "DRI3"} << QByteArray() << QByteArray() << QByteArray("radeonsi") << true;
+}
+
+void LaunchersTest::hardwareOpenGlFromServer() {
+    QFETCH(QStringList, extensions);
+    QFETCH(QByteArray, software);
+    QFETCH(QByteArray, indirect);
+    QFETCH(QByteArray, gallium);
+    QFETCH(bool, hardware);
+    QCOMPARE(hardwareOpenGl(extensions, {software, indirect, gallium}), hardware);
+}
+
+void LaunchersTest::videoOptionsFollowOutput() {
+    // The options sit right after the output list; a source named like an
+    // option is not taken for one.
+    QStringList arguments{"-wid", "77", "-vo", "direct3d", "-lavdopts", "threads=4", "./-vo"};
+    adaptEngineArguments(arguments, "x11", {}, {"-zoom", "-fs"});
+    QCOMPARE(arguments,
+             (QStringList{"-wid", "77", "-vo", "x11", "-zoom", "-fs", "-lavdopts", "threads=4", "./-vo"}));
+    QCOMPARE(windowIdArgument(arguments), 77UL);
+
+    QStringList noOutput{"-wid", "x", "a.mkv"};
+    adaptEngineArguments(noOutput, "x11", {}, {"-zoom"});
+    QCOMPARE(noOutput, (QStringList{"-wid", "x", "a.mkv"}));
+    QCOMPARE(windowIdArgument(noOutput), 0UL);
+    QCOMPARE(windowIdArgument({"-wid"}), 0UL);
+    QCOMPARE(windowIdArgument({"-wid", "-5"}), 0UL);
+    QCOMPARE(windowIdArgument({"-wid", "99999999999"}), 0UL);
 }
 
 void LaunchersTest::filterValueEscaping_data() {
