@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <ctime>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -86,20 +87,25 @@ struct DamageReport {
     XRectangle area;
     XRectangle geometry;
 };
+static_assert(sizeof(DamageReport) <= sizeof(XEvent), "an event holds the report");
 using DamageQuery = Bool (*)(Display*, int*, int*);
 using DamageCreate = XID (*)(Display*, Drawable, int);
 using DamageDestroy = void (*)(Display*, XID);
+using DamageSubtract = void (*)(Display*, XID, XID, XID);
 const int kDamageNotify = 0;  // the event's offset from the extension's first event
-const int kRawRectangles = 0; // one report per drawing request, nothing to acknowledge
+const int kRawRectangles = 0; // a report per drawing request, nothing to acknowledge
+const int kBoundingBox = 2;   // a report when the drawn area grows, until acknowledged
 
 // Keeps the bars beside the engine's picture black. The engine centres its
 // picture and lets it touch two opposite edges of the window, but never
-// paints what lies beside it; and after a change of size it may draw one
-// more picture placed for the old size before it scales to the new one.
-// Where the server reports drawing (Damage), the bars beside the first
-// picture placed for the current size are painted after it, and watching
-// stops once that picture has come three times more. Without Damage the
-// whole window is painted once a new size has settled for a while.
+// paints what lies beside it; after a change of size it may still draw one
+// picture placed for the old size, and a stream may change its aspect.
+// Where the server reports drawing (Damage, which comes with the engine's
+// own dependencies), every drawing is watched after a change of size or an
+// exposure: the bars beside the first picture placed for the current size
+// are painted after it. Once that picture has come three times more, only
+// drawing outside it is looked for, once a second. Without Damage the whole
+// window is painted once a new size has settled for a while.
 class BlackBars {
 public:
     BlackBars(Display* display, Window window) : display(display), window(window) {}
@@ -121,8 +127,9 @@ public:
             const auto query = reinterpret_cast<DamageQuery>(dlsym(library, "XDamageQueryExtension"));
             create = reinterpret_cast<DamageCreate>(dlsym(library, "XDamageCreate"));
             destroy = reinterpret_cast<DamageDestroy>(dlsym(library, "XDamageDestroy"));
+            subtract = reinterpret_cast<DamageSubtract>(dlsym(library, "XDamageSubtract"));
             int errorBase = 0;
-            if (!query || !create || !destroy || !query(display, &damageEvents, &errorBase))
+            if (!query || !create || !destroy || !subtract || !query(display, &damageEvents, &errorBase))
                 damageEvents = -1;
         }
         // Whatever the window showed before (the player's start page) goes.
@@ -142,15 +149,32 @@ public:
         } else if (event.type == Expose && event.xexpose.window == window) {
             watch();
         } else if (damage && event.type == damageEvents + kDamageNotify) {
-            drawn(reinterpret_cast<const DamageReport&>(event).area);
+            DamageReport report;
+            std::memcpy(&report, &event, sizeof report);
+            const Box box{report.area.x, report.area.y, report.area.width, report.area.height};
+            if (watching)
+                drawn(box);
+            else if (initial)
+                initial = false;
+            else
+                checkOutside(box);
         }
     }
-    // Milliseconds until the fallback paint, or -1.
-    int timeout() const { return due < 0 ? -1 : int(qMax<qint64>(0, due - nowMs())); }
+    // Milliseconds until timedOut() has something to do, or -1.
+    int timeout() const {
+        const qint64 next = damage && !watching ? nextCheck : due;
+        return next < 0 ? -1 : int(qMax<qint64>(0, next - nowMs()));
+    }
     void timedOut() {
-        if (due >= 0 && nowMs() >= due) {
+        const qint64 now = nowMs();
+        if (due >= 0 && now >= due) {
             fill(0, 0, width, height);
             due = -1;
+        }
+        if (damage && !watching && now >= nextCheck) {
+            subtract(display, damage, None, None); // report the next drawing again
+            XFlush(display);
+            nextCheck = now + 1000;
         }
     }
 
@@ -161,15 +185,29 @@ private:
         bool meets(const Box& o) const {
             return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h;
         }
+        bool within(const Box& o) const {
+            return x >= o.x && y >= o.y && x + w <= o.x + o.w && y + h <= o.y + o.h;
+        }
     };
 
     void watch() {
         dirty = true;
         quiet = 0;
-        if (damageEvents < 0)
+        strips = {};
+        if (damageEvents < 0) {
             due = nowMs() + 200;
-        else if (!damage)
-            damage = create(display, window, kRawRectangles);
+        } else if (!watching) {
+            report(kRawRectangles);
+            watching = true;
+        }
+    }
+    // A new report starts with the whole visible window.
+    void report(int level) {
+        if (damage)
+            destroy(display, damage);
+        damage = create(display, window, level);
+        initial = true;
+        XFlush(display);
     }
     // Placed as the engine places a picture: (size - extent) / 2 from two
     // opposite edges, filling the other two.
@@ -178,10 +216,9 @@ private:
         return (b.w == width && b.x == 0 && (restY == 0 || restY == 1)) ||
                (b.h == height && b.y == 0 && (restX == 0 || restX == 1));
     }
-    // One drawing request. Without shared memory a picture comes in strips
-    // of rows, one below the other.
-    void drawn(const XRectangle& area) {
-        const Box box{area.x, area.y, area.width, area.height};
+    // One drawing request while watching. Without shared memory a picture
+    // comes in strips of rows, one below the other.
+    void drawn(const Box& box) {
         if (picture.w > 0 && !box.meets(picture))
             return; // within the bars: our own painting (exposures call watch())
         if (box.x == strips.x && box.w == strips.w && box.y == strips.y + strips.h && strips.h > 0)
@@ -193,10 +230,20 @@ private:
         if (dirty || !(strips == picture)) {
             paintBesides(strips);
         } else if (++quiet >= 3) {
-            destroy(display, damage);
-            damage = 0;
+            report(kBoundingBox);
+            watching = false;
+            nextCheck = nowMs() + 1000;
         }
         strips = {};
+    }
+    // What was drawn since the last check, while not watching: anything
+    // beyond the picture (a new aspect, someone else's painting) may have
+    // left the bars unclean.
+    void checkOutside(const Box& box) {
+        if (!box.within(picture)) {
+            picture = {};
+            watch();
+        }
     }
     void paintBesides(const Box& b) {
         fill(0, 0, width, b.y);
@@ -223,11 +270,15 @@ private:
     int damageEvents = -1;
     DamageCreate create = nullptr;
     DamageDestroy destroy = nullptr;
+    DamageSubtract subtract = nullptr;
     XID damage = 0;
-    Box picture; // the last picture whose bars were painted
-    Box strips;  // the picture being drawn
+    bool watching = false; // every drawing reported, not just growth
+    bool initial = false;  // the next report is the window as it stood
+    Box picture;           // the last picture whose bars were painted
+    Box strips;            // the picture being drawn
     bool dirty = true;
     int quiet = 0;
+    qint64 nextCheck = -1;
     qint64 due = -1;
 };
 
