@@ -8,10 +8,28 @@
 #include <sys/types.h>
 
 #include "common/FakeEngine.h"
+#include "tools/launcher/BarKeeper.h"
 #include "tools/launcher/EngineArguments.h"
 #include "tools/launcher/VideoOutput.h"
 
+using Box = BarKeeper::Box;
+Q_DECLARE_METATYPE(Box)
+
+char* toString(const Box& b) {
+    return qstrdup(qPrintable(QStringLiteral("%1x%2+%3+%4").arg(b.w).arg(b.h).arg(b.x).arg(b.y)));
+}
+
 namespace {
+
+// One picture as the engine puts it: in strips of `strip` rows (no shared
+// memory), or whole (strip 0). Returns what the keeper painted meanwhile.
+QList<Box> drawPicture(BarKeeper& keeper, const Box& picture, int strip = 0) {
+    QList<Box> painted;
+    const int step = strip > 0 ? strip : picture.h;
+    for (int y = 0; y < picture.h; y += step)
+        painted += keeper.drawn({picture.x, picture.y + y, picture.w, qMin(step, picture.h - y)});
+    return painted;
+}
 
 QString bin(const char* name) {
     return QCoreApplication::applicationDirPath() + '/' + QLatin1String(name);
@@ -56,6 +74,9 @@ private slots:
     void hardwareOpenGlFromServer_data();
     void hardwareOpenGlFromServer();
     void videoOptionsFollowOutput();
+    void barsPaintedAfterPicture();
+    void barsAfterResizeIgnoreStalePicture();
+    void barsWatchedAgainWhenDrawnBeyond();
     void filterValueEscaping_data();
     void filterValueEscaping();
     void launcherEscapesScreenshotPrefix();
@@ -185,6 +206,84 @@ void LaunchersTest::videoOptionsFollowOutput() {
     QCOMPARE(windowIdArgument({"-wid"}), 0UL);
     QCOMPARE(windowIdArgument({"-wid", "-5"}), 0UL);
     QCOMPARE(windowIdArgument({"-wid", "99999999999"}), 0UL);
+}
+
+static void BarKeeperCompare(const QList<Box>& got, const QList<Box>& expected) {
+    QCOMPARE(got.size(), expected.size());
+    for (int i = 0; i < got.size(); ++i)
+        QCOMPARE(got[i], expected[i]);
+}
+
+void LaunchersTest::barsPaintedAfterPicture() {
+    // 4:3 in 600x700: a 600x450 picture at y 125, drawn in strips of 449
+    // rows and one (the picture less its last row looks centred too).
+    BarKeeper keeper(600, 700);
+    QVERIFY(keeper.drawn({0, 0, 600, 700}).isEmpty()); // the report's start: the window as it stood
+    const Box picture{0, 125, 600, 450};
+    QVERIFY2(drawPicture(keeper, picture, 449).isEmpty(), "painted before the picture was complete");
+    // The next picture shows it complete: the bars beside it, one request each.
+    const QList<Box> bars{{0, 0, 600, 125}, {0, 575, 600, 125}};
+    BarKeeperCompare(drawPicture(keeper, picture, 449), bars);
+    // Our own painting comes back as drawing in the bars: nothing more.
+    QVERIFY(keeper.drawn(bars[0]).isEmpty());
+    QVERIFY(keeper.drawn(bars[1]).isEmpty());
+    // Three more of the same picture: only growth is reported from then on.
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(keeper.reports(), BarKeeper::Reports::Every);
+        QVERIFY(drawPicture(keeper, picture, 449).isEmpty());
+    }
+    QVERIFY(drawPicture(keeper, picture).isEmpty());
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+    keeper.resized(600, 700); // moved only
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+}
+
+void LaunchersTest::barsAfterResizeIgnoreStalePicture() {
+    // 4:3 at 1000x500 (667x500 at x 166), then the window becomes 600x700.
+    BarKeeper keeper(1000, 500);
+    keeper.restarted();
+    keeper.drawn({0, 0, 1000, 500});
+    drawPicture(keeper, {166, 0, 667, 500});
+    QVERIFY(!drawPicture(keeper, {166, 0, 667, 500}).isEmpty());
+    keeper.resized(600, 700);
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Every);
+    keeper.restarted();
+    keeper.drawn({0, 0, 600, 700});
+    // The engine still puts one picture placed for the old size (clipped),
+    // then scales: the bars are painted beside the new picture only.
+    QVERIFY(keeper.drawn({166, 0, 434, 500}).isEmpty());
+    QVERIFY(drawPicture(keeper, {0, 125, 600, 450}).isEmpty());
+    BarKeeperCompare(drawPicture(keeper, {0, 125, 600, 450}), {{0, 0, 600, 125}, {0, 575, 600, 125}});
+
+    // A toolkit painting the whole window after that: the bars are painted
+    // again after the engine's next picture. An exposure does the same.
+    QVERIFY(keeper.drawn({0, 0, 600, 700}).isEmpty());
+    QVERIFY(drawPicture(keeper, {0, 125, 600, 450}).isEmpty());
+    BarKeeperCompare(drawPicture(keeper, {0, 125, 600, 450}), {{0, 0, 600, 125}, {0, 575, 600, 125}});
+    keeper.exposed();
+    QVERIFY(drawPicture(keeper, {0, 125, 600, 450}).isEmpty());
+    BarKeeperCompare(drawPicture(keeper, {0, 125, 600, 450}), {{0, 0, 600, 125}, {0, 575, 600, 125}});
+}
+
+void LaunchersTest::barsWatchedAgainWhenDrawnBeyond() {
+    BarKeeper keeper(1000, 400);
+    keeper.drawn({0, 0, 1000, 400});
+    for (int i = 0; i < 6; ++i)
+        drawPicture(keeper, {144, 0, 712, 400});
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+    // The new report starts with the whole window: not a drawing.
+    keeper.restarted();
+    QVERIFY(keeper.drawn({0, 0, 1000, 400}).isEmpty());
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+    QVERIFY(keeper.drawn({144, 0, 712, 200}).isEmpty()); // within the picture
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+    // The stream changes its aspect: the new picture is wider.
+    keeper.drawn({100, 0, 800, 400});
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Every);
+    keeper.restarted();
+    keeper.drawn({0, 0, 1000, 400});
+    drawPicture(keeper, {100, 0, 800, 400});
+    BarKeeperCompare(drawPicture(keeper, {100, 0, 800, 400}), {{0, 0, 100, 400}, {900, 0, 100, 400}});
 }
 
 void LaunchersTest::filterValueEscaping_data() {

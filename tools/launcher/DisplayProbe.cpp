@@ -1,5 +1,7 @@
 #include "tools/launcher/DisplayProbe.h"
 
+#include "tools/launcher/BarKeeper.h"
+
 #include <QtGlobal>
 
 #ifdef KZP_HAVE_X11
@@ -92,20 +94,14 @@ using DamageQuery = Bool (*)(Display*, int*, int*);
 using DamageCreate = XID (*)(Display*, Drawable, int);
 using DamageDestroy = void (*)(Display*, XID);
 using DamageSubtract = void (*)(Display*, XID, XID, XID);
-const int kDamageNotify = 0;  // the event's offset from the extension's first event
-const int kRawRectangles = 0; // a report per drawing request, nothing to acknowledge
-const int kBoundingBox = 2;   // a report when the drawn area grows, until acknowledged
+const int kDamageNotify = 0; // the event's offset from the extension's first event
+int damageLevel(BarKeeper::Reports reports) {
+    return reports == BarKeeper::Reports::Every ? 0 /* raw rectangles */ : 2 /* bounding box */;
+}
 
-// Keeps the bars beside the engine's picture black. The engine centres its
-// picture and lets it touch two opposite edges of the window, but never
-// paints what lies beside it; after a change of size it may still draw one
-// picture placed for the old size, and a stream may change its aspect.
-// Where the server reports drawing (Damage, which comes with the engine's
-// own dependencies), every drawing is watched after a change of size or an
-// exposure: the bars beside the first picture placed for the current size
-// are painted after it. Once that picture has come three times more, only
-// drawing outside it is looked for, once a second. Without Damage the whole
-// window is painted once a new size has settled for a while.
+// The engine's window and the server's reports on it: BarKeeper decides,
+// this paints. Damage comes with the engine's own dependencies; without it
+// the whole window is painted once a new size has settled for a while.
 class BlackBars {
 public:
     BlackBars(Display* display, Window window) : display(display), window(window) {}
@@ -123,6 +119,7 @@ public:
             return false;
         width = attributes.width;
         height = attributes.height;
+        keeper = BarKeeper(width, height);
         if (void* library = dlopen("libXdamage.so.1", RTLD_NOW | RTLD_LOCAL)) {
             const auto query = reinterpret_cast<DamageQuery>(dlsym(library, "XDamageQueryExtension"));
             create = reinterpret_cast<DamageCreate>(dlsym(library, "XDamageCreate"));
@@ -133,8 +130,9 @@ public:
                 damageEvents = -1;
         }
         // Whatever the window showed before (the player's start page) goes.
-        fill(0, 0, width, height);
-        watch();
+        fill({0, 0, width, height});
+        if (damageEvents >= 0)
+            followReports();
         return true;
     }
 
@@ -144,34 +142,32 @@ public:
                 return; // moved only
             width = event.xconfigure.width;
             height = event.xconfigure.height;
-            picture = {};
-            watch();
+            keeper.resized(width, height);
+            due = damageEvents < 0 ? nowMs() + 200 : -1;
         } else if (event.type == Expose && event.xexpose.window == window) {
-            watch();
+            keeper.exposed();
         } else if (damage && event.type == damageEvents + kDamageNotify) {
             DamageReport report;
             std::memcpy(&report, &event, sizeof report);
-            const Box box{report.area.x, report.area.y, report.area.width, report.area.height};
-            if (watching)
-                drawn(box);
-            else if (initial)
-                initial = false;
-            else
-                checkOutside(box);
+            for (const BarKeeper::Box& bar :
+                 keeper.drawn({report.area.x, report.area.y, report.area.width, report.area.height}))
+                fill(bar);
         }
+        if (damageEvents >= 0)
+            followReports();
     }
     // Milliseconds until timedOut() has something to do, or -1.
     int timeout() const {
-        const qint64 next = damage && !watching ? nextCheck : due;
+        const qint64 next = due >= 0 ? due : nextCheck;
         return next < 0 ? -1 : int(qMax<qint64>(0, next - nowMs()));
     }
     void timedOut() {
         const qint64 now = nowMs();
         if (due >= 0 && now >= due) {
-            fill(0, 0, width, height);
+            fill({0, 0, width, height});
             due = -1;
         }
-        if (damage && !watching && now >= nextCheck) {
+        if (nextCheck >= 0 && now >= nextCheck) {
             subtract(display, damage, None, None); // report the next drawing again
             XFlush(display);
             nextCheck = now + 1000;
@@ -179,86 +175,23 @@ public:
     }
 
 private:
-    struct Box {
-        int x = 0, y = 0, w = 0, h = 0;
-        bool operator==(const Box& o) const { return x == o.x && y == o.y && w == o.w && h == o.h; }
-        bool meets(const Box& o) const {
-            return x < o.x + o.w && o.x < x + w && y < o.y + o.h && o.y < y + h;
-        }
-        bool within(const Box& o) const {
-            return x >= o.x && y >= o.y && x + w <= o.x + o.w && y + h <= o.y + o.h;
-        }
-    };
-
-    void watch() {
-        dirty = true;
-        quiet = 0;
-        strips = {};
-        if (damageEvents < 0) {
-            due = nowMs() + 200;
-        } else if (!watching) {
-            report(kRawRectangles);
-            watching = true;
-        }
-    }
-    // A new report starts with the whole visible window.
-    void report(int level) {
+    // A report of the level the keeper wants.
+    void followReports() {
+        if (damage && keeper.reports() == level)
+            return;
         if (damage)
             destroy(display, damage);
-        damage = create(display, window, level);
-        initial = true;
+        level = keeper.reports();
+        damage = create(display, window, damageLevel(level));
+        keeper.restarted();
+        nextCheck = level == BarKeeper::Reports::Growth ? nowMs() + 1000 : -1;
         XFlush(display);
-    }
-    // Placed as the engine places a picture: (size - extent) / 2 from two
-    // opposite edges, filling the other two.
-    bool fitted(const Box& b) const {
-        const int restX = width - 2 * b.x - b.w, restY = height - 2 * b.y - b.h;
-        return (b.w == width && b.x == 0 && (restY == 0 || restY == 1)) ||
-               (b.h == height && b.y == 0 && (restX == 0 || restX == 1));
-    }
-    // One drawing request while watching. Without shared memory a picture
-    // comes in strips of rows, one below the other.
-    void drawn(const Box& box) {
-        if (picture.w > 0 && !box.meets(picture))
-            return; // within the bars: our own painting (exposures call watch())
-        if (box.x == strips.x && box.w == strips.w && box.y == strips.y + strips.h && strips.h > 0)
-            strips.h += box.h;
-        else
-            strips = box;
-        if (!fitted(strips))
-            return;
-        if (dirty || !(strips == picture)) {
-            paintBesides(strips);
-        } else if (++quiet >= 3) {
-            report(kBoundingBox);
-            watching = false;
-            nextCheck = nowMs() + 1000;
-        }
-        strips = {};
-    }
-    // What was drawn since the last check, while not watching: anything
-    // beyond the picture (a new aspect, someone else's painting) may have
-    // left the bars unclean.
-    void checkOutside(const Box& box) {
-        if (!box.within(picture)) {
-            picture = {};
-            watch();
-        }
-    }
-    void paintBesides(const Box& b) {
-        fill(0, 0, width, b.y);
-        fill(0, b.y + b.h, width, height - b.y - b.h);
-        fill(0, b.y, b.x, b.h);
-        fill(b.x + b.w, b.y, width - b.x - b.w, b.h);
-        picture = b;
-        dirty = false;
-        quiet = 0;
     }
     // One request per rectangle: the server reports each request's extent,
     // and two bars in one request would read as one window-wide drawing.
-    void fill(int x, int y, int w, int h) {
-        if (w > 0 && h > 0) {
-            XFillRectangle(display, window, gc, x, y, unsigned(w), unsigned(h));
+    void fill(const BarKeeper::Box& box) {
+        if (box.w > 0 && box.h > 0) {
+            XFillRectangle(display, window, gc, box.x, box.y, unsigned(box.w), unsigned(box.h));
             XFlush(display);
         }
     }
@@ -267,17 +200,13 @@ private:
     Window window;
     GC gc = nullptr;
     int width = 0, height = 0;
+    BarKeeper keeper{0, 0};
     int damageEvents = -1;
     DamageCreate create = nullptr;
     DamageDestroy destroy = nullptr;
     DamageSubtract subtract = nullptr;
     XID damage = 0;
-    bool watching = false; // every drawing reported, not just growth
-    bool initial = false;  // the next report is the window as it stood
-    Box picture;           // the last picture whose bars were painted
-    Box strips;            // the picture being drawn
-    bool dirty = true;
-    int quiet = 0;
+    BarKeeper::Reports level = BarKeeper::Reports::Every;
     qint64 nextCheck = -1;
     qint64 due = -1;
 };
