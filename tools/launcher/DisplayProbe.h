@@ -8,7 +8,7 @@
 DisplayFacts probeDisplay();
 
 // Keeps window `id` black wherever the engine does not paint: at once, and
-// again once each change of its size has settled (the engine may still draw
-// one picture placed for the old size, which would stay in the bars). Runs in
-// a small child process that ends with the engine; returns at once.
+// beside each picture newly placed after a change of size, an exposure or a
+// change of aspect (see BarKeeper). Runs in a small child process that ends
+// with the engine; returns at once.
 void keepWindowBlack(unsigned long id);
