@@ -8,9 +8,28 @@
 #include <sys/types.h>
 
 #include "common/FakeEngine.h"
+#include "tools/launcher/BarKeeper.h"
 #include "tools/launcher/EngineArguments.h"
+#include "tools/launcher/VideoOutput.h"
+
+using Box = BarKeeper::Box;
+Q_DECLARE_METATYPE(Box)
+
+char* toString(const Box& b) {
+    return qstrdup(qPrintable(QStringLiteral("%1x%2+%3+%4").arg(b.w).arg(b.h).arg(b.x).arg(b.y)));
+}
 
 namespace {
+
+// One picture as the engine puts it: in strips of `strip` rows (no shared
+// memory), or whole (strip 0). Returns what the keeper painted meanwhile.
+QList<Box> drawPicture(BarKeeper& keeper, const Box& picture, int strip = 0) {
+    QList<Box> painted;
+    const int step = strip > 0 ? strip : picture.h;
+    for (int y = 0; y < picture.h; y += step)
+        painted += keeper.drawn({picture.x, picture.y + y, picture.w, qMin(step, picture.h - y)});
+    return painted;
+}
 
 QString bin(const char* name) {
     return QCoreApplication::applicationDirPath() + '/' + QLatin1String(name);
@@ -20,6 +39,7 @@ QString bin(const char* name) {
 QProcessEnvironment launcherEnvironment(const QByteArray& vo = {}, const QByteArray& ao = {}) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("KZP_ENGINE", bin("fake-engine"));
+    env.remove("DISPLAY"); // the outputs then do not depend on the caller's display
     env.remove("KZP_VO");
     env.remove("KZP_AO");
     if (!vo.isEmpty())
@@ -49,6 +69,14 @@ class LaunchersTest : public QObject {
 private slots:
     void launcherRewritesAndExecs_data();
     void launcherRewritesAndExecs();
+    void videoOutputForDisplay_data();
+    void videoOutputForDisplay();
+    void hardwareOpenGlFromServer_data();
+    void hardwareOpenGlFromServer();
+    void videoOptionsFollowOutput();
+    void barsPaintedAfterPicture();
+    void barsAfterResizeIgnoreStalePicture();
+    void barsWatchedAgainWhenDrawnBeyond();
     void filterValueEscaping_data();
     void filterValueEscaping();
     void launcherEscapesScreenshotPrefix();
@@ -86,6 +114,176 @@ void LaunchersTest::launcherRewritesAndExecs() {
     QVERIFY(launcher.waitForFinished(5000));
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(fake.arguments(), expected);
+}
+
+void LaunchersTest::videoOutputForDisplay_data() {
+    QTest::addColumn<bool>("reachable");
+    QTest::addColumn<bool>("xv");
+    QTest::addColumn<bool>("glx");
+    QTest::addColumn<bool>("hardware");
+    QTest::addColumn<QString>("outputs");
+    QTest::addColumn<QStringList>("options");
+    const QStringList cheap{"-zoom", "-fs"};
+    QTest::newRow("Xv: the usual list") << true << true << true << false << "xv,gl,x11" << QStringList();
+    QTest::newRow("Xv and hardware GL") << true << true << true << true << "xv,gl,x11" << QStringList();
+    QTest::newRow("no Xv, hardware GL: gl is fine")
+        << true << false << true << true << "xv,gl,x11" << QStringList();
+    QTest::newRow("no Xv, software GL: x11 fitted") << true << false << true << false << "x11" << cheap;
+    QTest::newRow("no Xv, no GLX: x11 fitted") << true << false << false << false << "x11" << cheap;
+    QTest::newRow("no display: the engine finds out")
+        << false << false << false << false << "xv,gl,x11" << QStringList();
+}
+
+void LaunchersTest::videoOutputForDisplay() {
+    QFETCH(bool, reachable);
+    QFETCH(bool, xv);
+    QFETCH(bool, glx);
+    QFETCH(bool, hardware);
+    QFETCH(QString, outputs);
+    QFETCH(QStringList, options);
+    DisplayFacts facts;
+    facts.reachable = reachable;
+    facts.xvImagePort = xv;
+    facts.glx = glx;
+    facts.hardwareGl = hardware;
+    const VideoOutputChoice choice = chooseVideoOutput(facts);
+    QCOMPARE(choice.outputs, outputs);
+    QCOMPARE(choice.options, options);
+    // Only the output that leaves the bars unpainted needs them kept black.
+    QCOMPARE(choice.blackBars, !options.isEmpty());
+}
+
+void LaunchersTest::hardwareOpenGlFromServer_data() {
+    QTest::addColumn<QStringList>("extensions");
+    QTest::addColumn<QByteArray>("software");
+    QTest::addColumn<QByteArray>("indirect");
+    QTest::addColumn<QByteArray>("gallium");
+    QTest::addColumn<bool>("hardware");
+    QTest::newRow("DRI3") << QStringList{"GLX", "DRI3", "XVideo"} << QByteArray() << QByteArray()
+                          << QByteArray() << true;
+    QTest::newRow("DRI2") << QStringList{"DRI2", "GLX"} << QByteArray() << QByteArray() << QByteArray()
+                          << true;
+    QTest::newRow("vendor GLX") << QStringList{"GLX", "NV-GLX"} << QByteArray() << QByteArray()
+                                << QByteArray() << true;
+    // Xvfb, VNC servers, remote displays: GLX without DRI is Mesa's software rasteriser.
+    QTest::newRow("GLX alone") << QStringList{"GLX", "XVideo", "MIT-SHM"} << QByteArray() << QByteArray()
+                               << QByteArray() << false;
+    QTest::newRow("no GLX") << QStringList{"DRI3"} << QByteArray() << QByteArray() << QByteArray() << false;
+    QTest::newRow("software forced") << QStringList{"GLX", "DRI3"} << QByteArray("1") << QByteArray()
+                                     << QByteArray() << false;
+    QTest::newRow("software not forced")
+        << QStringList{"GLX", "DRI3"} << QByteArray("0") << QByteArray("no") << QByteArray() << true;
+    QTest::newRow("indirect forced") << QStringList{"GLX", "DRI3"} << QByteArray() << QByteArray("true")
+                                     << QByteArray() << false;
+    QTest::newRow("llvmpipe forced") << QStringList{"GLX", "DRI3"} << QByteArray() << QByteArray()
+                                     << QByteArray("llvmpipe") << false;
+    QTest::newRow("hardware gallium driver")
+        << QStringList{"GLX", "DRI3"} << QByteArray() << QByteArray() << QByteArray("radeonsi") << true;
+}
+
+void LaunchersTest::hardwareOpenGlFromServer() {
+    QFETCH(QStringList, extensions);
+    QFETCH(QByteArray, software);
+    QFETCH(QByteArray, indirect);
+    QFETCH(QByteArray, gallium);
+    QFETCH(bool, hardware);
+    QCOMPARE(hardwareOpenGl(extensions, {software, indirect, gallium}), hardware);
+}
+
+void LaunchersTest::videoOptionsFollowOutput() {
+    // The options sit right after the output list; a source named like an
+    // option is not taken for one.
+    QStringList arguments{"-wid", "77", "-vo", "direct3d", "-lavdopts", "threads=4", "./-vo"};
+    adaptEngineArguments(arguments, "x11", {}, {"-zoom", "-fs"});
+    QCOMPARE(arguments,
+             (QStringList{"-wid", "77", "-vo", "x11", "-zoom", "-fs", "-lavdopts", "threads=4", "./-vo"}));
+    QCOMPARE(windowIdArgument(arguments), 77UL);
+
+    QStringList noOutput{"-wid", "x", "a.mkv"};
+    adaptEngineArguments(noOutput, "x11", {}, {"-zoom"});
+    QCOMPARE(noOutput, (QStringList{"-wid", "x", "a.mkv"}));
+    QCOMPARE(windowIdArgument(noOutput), 0UL);
+    QCOMPARE(windowIdArgument({"-wid"}), 0UL);
+    QCOMPARE(windowIdArgument({"-wid", "-5"}), 0UL);
+    QCOMPARE(windowIdArgument({"-wid", "99999999999"}), 0UL);
+}
+
+static void BarKeeperCompare(const QList<Box>& got, const QList<Box>& expected) {
+    QCOMPARE(got.size(), expected.size());
+    for (int i = 0; i < got.size(); ++i)
+        QCOMPARE(got[i], expected[i]);
+}
+
+void LaunchersTest::barsPaintedAfterPicture() {
+    // 4:3 in 600x700: a 600x450 picture at y 125, drawn in strips of 449
+    // rows and one (the picture less its last row looks centred too).
+    BarKeeper keeper(600, 700);
+    QVERIFY(keeper.drawn({0, 0, 600, 700}).isEmpty()); // the report's start: the window as it stood
+    const Box picture{0, 125, 600, 450};
+    QVERIFY2(drawPicture(keeper, picture, 449).isEmpty(), "painted before the picture was complete");
+    // The next picture shows it complete: the bars beside it, one request each.
+    const QList<Box> bars{{0, 0, 600, 125}, {0, 575, 600, 125}};
+    BarKeeperCompare(drawPicture(keeper, picture, 449), bars);
+    // Our own painting comes back as drawing in the bars: nothing more.
+    QVERIFY(keeper.drawn(bars[0]).isEmpty());
+    QVERIFY(keeper.drawn(bars[1]).isEmpty());
+    // Three more of the same picture: only growth is reported from then on.
+    for (int i = 0; i < 3; ++i) {
+        QCOMPARE(keeper.reports(), BarKeeper::Reports::Every);
+        QVERIFY(drawPicture(keeper, picture, 449).isEmpty());
+    }
+    QVERIFY(drawPicture(keeper, picture).isEmpty());
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+    keeper.resized(600, 700); // moved only
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+}
+
+void LaunchersTest::barsAfterResizeIgnoreStalePicture() {
+    // 4:3 at 1000x500 (667x500 at x 166), then the window becomes 600x700.
+    BarKeeper keeper(1000, 500);
+    keeper.restarted();
+    keeper.drawn({0, 0, 1000, 500});
+    drawPicture(keeper, {166, 0, 667, 500});
+    QVERIFY(!drawPicture(keeper, {166, 0, 667, 500}).isEmpty());
+    keeper.resized(600, 700);
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Every);
+    keeper.restarted();
+    keeper.drawn({0, 0, 600, 700});
+    // The engine still puts one picture placed for the old size (clipped),
+    // then scales: the bars are painted beside the new picture only.
+    QVERIFY(keeper.drawn({166, 0, 434, 500}).isEmpty());
+    QVERIFY(drawPicture(keeper, {0, 125, 600, 450}).isEmpty());
+    BarKeeperCompare(drawPicture(keeper, {0, 125, 600, 450}), {{0, 0, 600, 125}, {0, 575, 600, 125}});
+
+    // A toolkit painting the whole window after that: the bars are painted
+    // again after the engine's next picture. An exposure does the same.
+    QVERIFY(keeper.drawn({0, 0, 600, 700}).isEmpty());
+    QVERIFY(drawPicture(keeper, {0, 125, 600, 450}).isEmpty());
+    BarKeeperCompare(drawPicture(keeper, {0, 125, 600, 450}), {{0, 0, 600, 125}, {0, 575, 600, 125}});
+    keeper.exposed();
+    QVERIFY(drawPicture(keeper, {0, 125, 600, 450}).isEmpty());
+    BarKeeperCompare(drawPicture(keeper, {0, 125, 600, 450}), {{0, 0, 600, 125}, {0, 575, 600, 125}});
+}
+
+void LaunchersTest::barsWatchedAgainWhenDrawnBeyond() {
+    BarKeeper keeper(1000, 400);
+    keeper.drawn({0, 0, 1000, 400});
+    for (int i = 0; i < 6; ++i)
+        drawPicture(keeper, {144, 0, 712, 400});
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+    // The new report starts with the whole window: not a drawing.
+    keeper.restarted();
+    QVERIFY(keeper.drawn({0, 0, 1000, 400}).isEmpty());
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+    QVERIFY(keeper.drawn({144, 0, 712, 200}).isEmpty()); // within the picture
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Growth);
+    // The stream changes its aspect: the new picture is wider.
+    keeper.drawn({100, 0, 800, 400});
+    QCOMPARE(keeper.reports(), BarKeeper::Reports::Every);
+    keeper.restarted();
+    keeper.drawn({0, 0, 1000, 400});
+    drawPicture(keeper, {100, 0, 800, 400});
+    BarKeeperCompare(drawPicture(keeper, {100, 0, 800, 400}), {{0, 0, 100, 400}, {900, 0, 100, 400}});
 }
 
 void LaunchersTest::filterValueEscaping_data() {

@@ -6,7 +6,7 @@ QString escapeFilterValue(const QString& text) {
 }
 
 void adaptEngineArguments(QStringList& arguments, const QByteArray& videoOutput,
-                          const QByteArray& audioOutput) {
+                          const QByteArray& audioOutput, const QStringList& videoOptions) {
     QString outputs = QString::fromLocal8Bit(videoOutput);
     while (outputs.endsWith(QLatin1Char(',')))
         outputs.chop(1);
@@ -19,6 +19,8 @@ void adaptEngineArguments(QStringList& arguments, const QByteArray& videoOutput,
             arguments[at + 1] = outputs;
         else
             arguments.append(outputs);
+        for (int i = 0; i < videoOptions.size(); ++i)
+            arguments.insert(at + 2 + i, videoOptions[i]);
     }
     const QLatin1String screenshot("screenshot=");
     const int filter = arguments.indexOf(QStringLiteral("-vf"));
@@ -28,4 +30,13 @@ void adaptEngineArguments(QStringList& arguments, const QByteArray& videoOutput,
         arguments.prepend(QString::fromLocal8Bit(audioOutput));
         arguments.prepend(QStringLiteral("-ao"));
     }
+}
+
+unsigned long windowIdArgument(const QStringList& arguments) {
+    const int at = arguments.indexOf(QStringLiteral("-wid"));
+    if (at < 0 || at + 1 >= arguments.size())
+        return 0;
+    bool ok = false;
+    const qulonglong id = arguments[at + 1].toULongLong(&ok, 10);
+    return ok && id <= 0xffffffffULL ? (unsigned long)(id) : 0;
 }

@@ -16,9 +16,12 @@ inline constexpr const char* kDefaultVideoOutputs = "xv,gl,x11";
 QString escapeFilterValue(const QString& text);
 
 // Replaces the value after "-vo" with `videoOutput` (or the default list when
-// empty) and, when `audioOutput` is given, puts "-ao audioOutput" before the
-// other arguments. A trailing "-vo" without value gets one appended. The
-// screenshot prefix in "-vf screenshot=PREFIX" (the data folder, which may
-// hold commas) is escaped with escapeFilterValue.
+// empty) followed by `videoOptions` and, when `audioOutput` is given, puts
+// "-ao audioOutput" before the other arguments. A trailing "-vo" without value
+// gets one appended. The screenshot prefix in "-vf screenshot=PREFIX" (the
+// data folder, which may hold commas) is escaped with escapeFilterValue.
 void adaptEngineArguments(QStringList& arguments, const QByteArray& videoOutput,
-                          const QByteArray& audioOutput);
+                          const QByteArray& audioOutput, const QStringList& videoOptions = {});
+
+// The window named by "-wid ID" (decimal, as the player writes it), or 0.
+unsigned long windowIdArgument(const QStringList& arguments);

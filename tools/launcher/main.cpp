@@ -19,6 +19,7 @@
 #endif
 
 #include "tools/launcher/BlurayTitle.h"
+#include "tools/launcher/DisplayProbe.h"
 #include "tools/launcher/EngineArguments.h"
 
 int main(int argc, char** argv) {
@@ -36,7 +37,18 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
 
-    adaptEngineArguments(arguments, qgetenv("KZP_VO"), qgetenv("KZP_AO"));
+    // KZP_VO names the outputs outright (tests: null, x11); otherwise the
+    // display decides, and only when the player asked for its native output.
+    QByteArray videoOutput = qgetenv("KZP_VO");
+    QStringList videoOptions;
+    if (videoOutput.isEmpty() && arguments.contains(QStringLiteral("-vo"))) {
+        const VideoOutputChoice choice = chooseVideoOutput(probeDisplay());
+        videoOutput = choice.outputs.toLocal8Bit();
+        videoOptions = choice.options;
+        if (choice.blackBars)
+            keepWindowBlack(windowIdArgument(arguments));
+    }
+    adaptEngineArguments(arguments, videoOutput, qgetenv("KZP_AO"), videoOptions);
     translateBlurayTitle(arguments);
 
     QByteArray program = qgetenv("KZP_ENGINE");
