@@ -9,9 +9,9 @@
 #include <QStackedLayout>
 
 #include "media/DiscScan.h"
+#include "ui/DRUI.h"
 #include "util/DisplayText.h"
 #include "util/SourceKind.h"
-#include "ui/DRUI.h"
 #include "util/TimeFormat.h"
 
 namespace {
@@ -69,7 +69,8 @@ void DRUI::buildDiscMenus(const QString& folder) {
     if (discNameLabel)
         discNameLabel->setText(QString::fromLocal8Bit(scanned.name));
     if (discPictureLabel)
-        discPictureLabel->setPixmap(scanned.thumbnailPath.isEmpty() ? QPixmap() : QPixmap(scanned.thumbnailPath));
+        discPictureLabel->setPixmap(scanned.thumbnailPath.isEmpty() ? QPixmap()
+                                                                    : QPixmap(scanned.thumbnailPath));
 
     disc.load(scanned);
     if (scanned.titles.isEmpty()) {
@@ -78,6 +79,9 @@ void DRUI::buildDiscMenus(const QString& folder) {
     }
     const QString sourceKey = scanned.sourceKey();
     controller->setSourceKey(sourceKey);
+    // The disc is what plays next: the time row must not keep the length of
+    // the source that played before, nor Play start that one.
+    controller->offerSource(disc.discFolder(sourceKey), SourceKind::BluRay, disc.titleSeconds(sourceKey));
 
     // The previous disc's popups go; their entries must not stay active.
     for (QMenu* old : std::as_const(discPopups))
