@@ -9,9 +9,9 @@
 #include <QStackedLayout>
 
 #include "media/DiscScan.h"
-#include "ui/DRUI.h"
 #include "util/DisplayText.h"
 #include "util/SourceKind.h"
+#include "ui/DRUI.h"
 #include "util/TimeFormat.h"
 
 namespace {
@@ -69,8 +69,7 @@ void DRUI::buildDiscMenus(const QString& folder) {
     if (discNameLabel)
         discNameLabel->setText(QString::fromLocal8Bit(scanned.name));
     if (discPictureLabel)
-        discPictureLabel->setPixmap(scanned.thumbnailPath.isEmpty() ? QPixmap()
-                                                                    : QPixmap(scanned.thumbnailPath));
+        discPictureLabel->setPixmap(scanned.thumbnailPath.isEmpty() ? QPixmap() : QPixmap(scanned.thumbnailPath));
 
     disc.load(scanned);
     if (scanned.titles.isEmpty()) {

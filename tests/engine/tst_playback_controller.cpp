@@ -78,7 +78,6 @@ private slots:
     void replacedEngineDoesNotDisturbSuccessor();
     void nothingPlayingOffersPlay_data();
     void nothingPlayingOffersPlay();
-    void offeredSourceReplacesTheLastOne();
     void tickAdvancesClockAndAnswersPaceSlider();
     void sliderAndSecondSeeks();
     void forwardBackwardBounds_data();
@@ -392,32 +391,6 @@ void PlaybackControllerTest::nothingPlayingOffersPlay() {
     QCOMPARE(c.playingSource(), source);
     QCOMPARE(entries, (QList<QPair<QByteArray, QString>>{{"MainWnd/Pause", "Pause"}}));
     QCOMPARE(last<bool>(icons), true);
-}
-
-// A disc opened after a file: its length replaces the file's, and Play
-// starts the disc; while something plays, an offer changes nothing.
-void PlaybackControllerTest::offeredSourceReplacesTheLastOne() {
-    Rig rig;
-    PlaybackController& c = rig.c;
-    const QString disc = rig.media.filePath("disc");
-    QVERIFY(QDir().mkpath(disc));
-    QSignalSpy lengths(&c, &PlaybackController::lengthTextChanged);
-    const QString file = rig.play("film.mkv", 6600);
-    QVERIFY(rig.fake.waitForCommand("volume 50 2"));
-    c.offerSource(disc, SourceKind::BluRay, 9);
-    QCOMPARE(c.currentSource(), file);
-    QCOMPARE(c.mediaLength(), qint64(6600));
-    QCOMPARE(c.sourceKind(), SourceKind::File);
-
-    c.stop();
-    QVERIFY(FakeEngine::waitUntil([&] { return last<QString>(lengths) == " 01:50:00"; }));
-    c.offerSource(disc, SourceKind::BluRay, 9);
-    QCOMPARE(last<QString>(lengths), QStringLiteral(" 00:00:09"));
-    rig.fake.clearArguments();
-    c.play();
-    QVERIFY(rig.fake.waitForStart());
-    QCOMPARE(rig.fake.arguments().mid(15), (QStringList{"br://0", "-bluray-device", disc}));
-    QCOMPARE(c.playingSource(), disc);
 }
 
 void PlaybackControllerTest::tickAdvancesClockAndAnswersPaceSlider() {
