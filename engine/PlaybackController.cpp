@@ -66,12 +66,40 @@ void PlaybackController::setState(PlaybackState next) {
     if (state_ == next)
         return;
     state_ = next;
+    // The play button and the play/pause entry follow the state alone: once
+    // nothing plays, however it ended, they offer Play, which starts the
+    // current source again (a Pause left there would go to a stopped engine).
+    switch (next) {
+    case PlaybackState::Playing:
+        emit playIconChanged(true);
+        emit playPauseEntryChanged("MainWnd/Pause", QStringLiteral("Pause"));
+        break;
+    case PlaybackState::Paused:
+        emit playIconChanged(false);
+        emit playPauseEntryChanged("MainWnd/Resume", QStringLiteral("Resume"));
+        break;
+    case PlaybackState::Idle:
+    case PlaybackState::Stopped:
+        emit playIconChanged(false);
+        emit playPauseEntryChanged("MainWnd/Play", QStringLiteral("Play"));
+        break;
+    }
     emit stateChanged(next);
 }
 
 void PlaybackController::setEngineFolder(const QString& folder) {
     if (QFileInfo(folder).isDir())
         engineFolder_ = folder;
+}
+
+void PlaybackController::offerSource(const QString& path, SourceKind kind, qint64 seconds) {
+    if (!isStopped())
+        return;
+    current = path;
+    kind_ = kind;
+    length = seconds;
+    playing.clear();
+    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(length));
 }
 
 void PlaybackController::showPage(Page page) {
@@ -128,6 +156,7 @@ void PlaybackController::play() {
     emit sliderRangeChanged(sliderMax);
     setSlider(0);
     sliderTicks = 0;
+    sliderHeld = false;
     seekTarget = 0;
     emit preparingStart(current, kind_);
 
@@ -137,8 +166,6 @@ void PlaybackController::play() {
 
     startEngine();
     setState(PlaybackState::Playing);
-    emit playIconChanged(true);
-    emit playPauseEntryChanged("MainWnd/Pause", QStringLiteral("Pause"));
     engine->send(engine_commands::volume(qBound(0, volume_, 100)));
     if (startPosition_ > 0) {
         engine->send(engine_commands::seek(startPosition_));
@@ -154,10 +181,8 @@ void PlaybackController::pause() {
         return;
     refreshTimer->stop();
     engine->send(engine_commands::pause());
-    emit playIconChanged(false);
     engine->setOutputPaused(true);
     setState(PlaybackState::Paused);
-    emit playPauseEntryChanged("MainWnd/Resume", QStringLiteral("Resume"));
 }
 
 void PlaybackController::resume() {
@@ -166,9 +191,7 @@ void PlaybackController::resume() {
     if (!hasEngine() || isStopped())
         return;
     refreshTimer->start(kRefreshIntervalMs);
-    emit playIconChanged(true);
     setState(PlaybackState::Playing);
-    emit playPauseEntryChanged("MainWnd/Pause", QStringLiteral("Pause"));
     // Lines that arrived while paused are read on the next turn.
     engine->setOutputPaused(false);
 }
@@ -208,6 +231,7 @@ void PlaybackController::endEngine() {
     refreshTimer->stop();
     engine->end();
     shots.end();
+    playing.clear(); // Play starts it anew: there is nothing left to resume
     setState(PlaybackState::Idle);
 }
 
@@ -221,6 +245,7 @@ void PlaybackController::tick() {
 
 void PlaybackController::sliderPressed() {
     sliderTicks = 0;
+    sliderHeld = true;
 }
 
 void PlaybackController::sliderMoved(int value) {
@@ -238,6 +263,7 @@ void PlaybackController::sliderReleased() {
         resume();
     }
     sliderTicks = 0;
+    sliderHeld = false;
 }
 
 void PlaybackController::clickSeek(int value) {
@@ -333,7 +359,9 @@ void PlaybackController::requestSnapshot() {
 void PlaybackController::handlePosition() {
     // The displayed clock is the player's own; answers only pace it.
     positionSeconds = playClock / 1000;
-    if (++sliderTicks >= 5) {
+    // A handle in the user's hand stays there: moved, the slider would report
+    // the playing second as the place to seek to.
+    if (!sliderHeld && ++sliderTicks >= 5) {
         setSlider(int(positionSeconds));
         sliderTicks = 0;
     }

@@ -78,6 +78,10 @@ public:
     qint32 startPosition() const { return startPosition_; }
     void setMediaLength(qint64 seconds) { length = seconds; }
     qint64 mediaLength() const { return length; }
+    // A source opened but not started (a disc on its page): Play starts it,
+    // and the time row shows its length instead of the last source's.
+    // Ignored while something plays.
+    void offerSource(const QString& path, SourceKind kind, qint64 seconds);
     // The engine's working folder for the next starts (a disc's stream folder).
     // A folder that does not exist leaves the one before in force.
     void setEngineFolder(const QString& folder);
@@ -116,6 +120,8 @@ public:
     void endEngine();
     // One refresh: the clock advances and the engine is asked for its times.
     void tick();
+    // The position slider's handle taken (the periodic update leaves it alone
+    // until it is released), dragged and released (the seek).
     void sliderPressed();
     void sliderMoved(int value);
     void sliderReleased();
@@ -205,6 +211,7 @@ private:
     int slider = 0;
     int sliderMax = 100; // the slider clamps what it is given to its range
     int sliderTicks = 0;
+    bool sliderHeld = false;
     int seekTarget = 0;
     int volume_ = 50;
     bool muted = false;

@@ -156,6 +156,9 @@ private:
     void rebuildAudioTracks(int streams);
     void rebuildSubtitleTracks(int streams);
     void prepareStart(const QString& source, SourceKind kind);
+    // A left press on a slider away from its handle: seeks or sets the volume
+    // there. True when taken, and then the slider must not see the press.
+    bool clickSlider(QObject* slider, QEvent* event);
     void leaveFullScreen();
     void stepPlayback(int direction);
     void openEntry(const PLAY_LIST_INFO& entry);

@@ -79,6 +79,9 @@ void DRUI::buildDiscMenus(const QString& folder) {
     }
     const QString sourceKey = scanned.sourceKey();
     controller->setSourceKey(sourceKey);
+    // The disc is what plays next: the time row must not keep the length of
+    // the source that played before, nor Play start that one.
+    controller->offerSource(disc.discFolder(sourceKey), SourceKind::BluRay, disc.titleSeconds(sourceKey));
 
     // The previous disc's popups go; their entries must not stay active.
     for (QMenu* old : std::as_const(discPopups))

@@ -122,12 +122,10 @@ bool DRUI::eventFilter(QObject* watched, QEvent* event) {
         else if (event->type() == QEvent::Show)
             updateMenuStates(); // the video page just came up
     } else if (event->type() == QEvent::MouseButtonPress && !controller->isStopped()) {
-        if (watched && watched == progressSlider) {
-            controller->sliderPressed();
-            SliderMouseLButtonPress(watched, event);
-        } else if (watched && watched == volumeSlider) {
-            SliderMouseLButtonPress(watched, event);
-        }
+        // A click taken here is not passed on: the slider's own page step
+        // would move the handle away from where the click put it.
+        if (watched && (watched == progressSlider || watched == volumeSlider) && clickSlider(watched, event))
+            return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -330,6 +330,8 @@ void DRUI::BDControlsMenu(QAction* action) {
     if (data == QLatin1String("Play")) {
         if (controller->sourceKind() == SourceKind::BluRay)
             addBluRayTitle();
+        else if (controller->sourceKind() == SourceKind::Dvd && !controller->currentSource().isEmpty())
+            addDvdFolder(controller->currentSource()); // a folder: the probe would take it for a file
         else if (!controller->currentSource().isEmpty())
             addFiles(QStringList{controller->currentSource()});
         else

@@ -168,11 +168,13 @@ void DRUI::markPlayingRow() {
     if (!playListTable)
         return;
     const QIcon playing(QStringLiteral(":/image/playstatus.png"));
+    // Once playback has ended, failed or been stopped no row is playing.
+    const QString source = controller->isStopped() ? QString() : controller->playingSource();
     for (int row = 0; row < playListTable->rowCount(); ++row) {
         QTableWidgetItem* item = playListTable->item(row, 0);
         if (!item)
             continue;
-        if (item->data(Qt::UserRole).value<PLAY_LIST_INFO>().path == controller->playingSource()) {
+        if (!source.isEmpty() && item->data(Qt::UserRole).value<PLAY_LIST_INFO>().path == source) {
             playListTable->selectRow(row);
             playListTable->setFocus();
             item->setIcon(playing);

@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStackedLayout>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 #include "config/DataFolder.h"
 #include "config/LanguageManager.h"
@@ -36,12 +38,61 @@ void checkOnly(QMenu* menu, int position) {
     }
 }
 
+// The style option the slider paints itself with (its own initStyleOption is
+// not public): the handle's and the groove's rects come from it.
+QStyleOptionSlider sliderOption(const QSlider* slider) {
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.subControls = QStyle::SC_None;
+    option.activeSubControls = QStyle::SC_None;
+    option.orientation = slider->orientation();
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.tickPosition = slider->tickPosition();
+    option.tickInterval = slider->tickInterval();
+    const bool horizontal = slider->orientation() == Qt::Horizontal;
+    option.upsideDown = horizontal ? slider->invertedAppearance() != (option.direction == Qt::RightToLeft)
+                                   : !slider->invertedAppearance();
+    option.direction = Qt::LeftToRight; // upsideDown carries it
+    option.sliderPosition = slider->sliderPosition();
+    option.sliderValue = slider->value();
+    option.singleStep = slider->singleStep();
+    option.pageStep = slider->pageStep();
+    if (horizontal)
+        option.state |= QStyle::State_Horizontal;
+    return option;
+}
+
+// The value whose handle is centred on `point`, the way the slider computes
+// its own jumps: the handle's length and the groove's margins in the style
+// narrow the span the handle travels. -1 for a point on the handle itself.
+int valueUnder(const QSlider* slider, const QPoint& point) {
+    const QStyleOptionSlider option = sliderOption(slider);
+    const QStyle* style = slider->style();
+    if (style->hitTestComplexControl(QStyle::CC_Slider, &option, point, slider) == QStyle::SC_SliderHandle)
+        return -1;
+    const QRect groove = style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, slider);
+    const QRect handle = style->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider);
+    const bool horizontal = slider->orientation() == Qt::Horizontal;
+    const int length = horizontal ? handle.width() : handle.height();
+    const int start = horizontal ? groove.x() : groove.y();
+    const int end = (horizontal ? groove.right() : groove.bottom()) - length + 1;
+    const QPoint centre = handle.center() - handle.topLeft();
+    const int at = horizontal ? point.x() - centre.x() : point.y() - centre.y();
+    return QStyle::sliderValueFromPosition(slider->minimum(), slider->maximum(), at - start, end - start,
+                                           option.upsideDown);
+}
+
 } // namespace
 
 void DRUI::connectController() {
     PlaybackController* c = controller;
     connect(c, &PlaybackController::pageChanged, this, &DRUI::showPage);
-    connect(c, &PlaybackController::stateChanged, this, [this] { updateMenuStates(); });
+    connect(c, &PlaybackController::stateChanged, this, [this] {
+        updateMenuStates();
+        if (controller->isStopped())
+            markPlayingRow(); // takes the mark away
+    });
     connect(c, &PlaybackController::sliderRangeChanged, this, [this](int maximum) {
         if (progressSlider)
             progressSlider->setRange(0, maximum);
@@ -222,21 +273,24 @@ void DRUI::SliderRelease() {
 }
 
 void DRUI::SliderMouseLButtonPress(QObject* object, QEvent* event) {
+    clickSlider(object, event);
+}
+
+bool DRUI::clickSlider(QObject* object, QEvent* event) {
     auto* slider = qobject_cast<QSlider*>(object);
     if (!slider || !event || event->type() != QEvent::MouseButtonPress)
-        return;
+        return false;
     auto* press = static_cast<QMouseEvent*>(event);
-    if (press->button() != Qt::LeftButton || slider->width() <= 0)
-        return;
-    const double x = press->position().x();
-    const int value =
-        int(slider->minimum() + (x / slider->width()) * (slider->maximum() - slider->minimum()));
-    if (value == slider->sliderPosition())
-        return; // a press on the handle drags as usual
+    if (press->button() != Qt::LeftButton || (slider != progressSlider && slider != volumeSlider))
+        return false;
+    const int value = valueUnder(slider, press->position().toPoint());
+    if (value < 0)
+        return false; // a press on the handle drags as usual
     if (slider == progressSlider)
         controller->clickSeek(value);
-    else if (slider == volumeSlider)
+    else
         VolumeSliderSeek(value);
+    return true;
 }
 
 void DRUI::seekForward() {

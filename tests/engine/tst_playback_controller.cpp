@@ -76,6 +76,8 @@ private slots:
     void engineEndEndsPlayback_data();
     void engineEndEndsPlayback();
     void replacedEngineDoesNotDisturbSuccessor();
+    void nothingPlayingOffersPlay_data();
+    void nothingPlayingOffersPlay();
     void tickAdvancesClockAndAnswersPaceSlider();
     void sliderAndSecondSeeks();
     void forwardBackwardBounds_data();
@@ -326,6 +328,71 @@ void PlaybackControllerTest::replacedEngineDoesNotDisturbSuccessor() {
     QVERIFY(c.session()->isRunning());
 }
 
+void PlaybackControllerTest::nothingPlayingOffersPlay_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<SourceKind>("kind");
+    const QByteArrayList answers{"@on get_time_pos => ANS_TIME_POSITION=1.0"};
+    QTest::newRow("stop") << "stop" << answers << SourceKind::File;
+    QTest::newRow("stop while paused") << "pause stop" << answers << SourceKind::File;
+    QTest::newRow("end of file") << "" << QByteArrayList{"@wait get_time_pos", "Exiting... (End of file)"}
+                                 << SourceKind::File;
+    QTest::newRow("engine dies") << "" << QByteArrayList{"@wait get_time_pos", "@crash"} << SourceKind::Dvd;
+    QTest::newRow("back to the disc page") << "navigate" << answers << SourceKind::BluRay;
+    QTest::newRow("engine ended") << "end" << answers << SourceKind::File;
+}
+
+// Whatever ends playback, the play button and the play/pause entry offer
+// Play, and Play starts the same source again.
+void PlaybackControllerTest::nothingPlayingOffersPlay() {
+    QFETCH(QString, how);
+    QFETCH(QByteArrayList, script);
+    QFETCH(SourceKind, kind);
+    QList<QPair<QByteArray, QString>> entries; // outlives the controller, which reports to its end
+    Rig rig;
+    PlaybackController& c = rig.c;
+    rig.fake.setScript(script);
+    connect(&c, &PlaybackController::playPauseEntryChanged, this, [&](const char* key, const QString& data) {
+        entries.append({key, data});
+    });
+    QSignalSpy icons(&c, &PlaybackController::playIconChanged);
+    const QPair<QByteArray, QString> play{"MainWnd/Play", "Play"};
+
+    const QString source = rig.play("again", 100, kind);
+    QVERIFY(rig.fake.waitForCommand("get_time_pos"));
+    if (how.contains("pause")) {
+        c.pause();
+        QCOMPARE(entries.last(), (QPair<QByteArray, QString>{"MainWnd/Resume", "Resume"}));
+    }
+    if (how.contains("stop"))
+        c.stop();
+    else if (how == "navigate")
+        c.navigate();
+    else if (how == "end")
+        c.endEngine();
+    QVERIFY(FakeEngine::waitUntil([&] { return c.isStopped(); }, 10000));
+    QCOMPARE(entries.last(), play);
+    QCOMPARE(last<bool>(icons), false);
+    // The engine's own end (a quit's answer) leaves it so.
+    if (c.hasEngine())
+        QVERIFY(FakeEngine::waitUntil([&] { return !c.session()->isRunning(); }, 10000));
+    QCoreApplication::processEvents();
+    QCOMPARE(entries.last(), play);
+    QCOMPARE(last<bool>(icons), false);
+    QVERIFY(c.playingSource().isEmpty());
+
+    // Play (the button, or Space on the entry) starts the current source again.
+    entries.clear();
+    rig.fake.clearArguments();
+    c.play();
+    QVERIFY(rig.fake.waitForStart());
+    QCOMPARE(rig.fake.arguments().last(), source);
+    QCOMPARE(c.state(), PlaybackState::Playing);
+    QCOMPARE(c.playingSource(), source);
+    QCOMPARE(entries, (QList<QPair<QByteArray, QString>>{{"MainWnd/Pause", "Pause"}}));
+    QCOMPARE(last<bool>(icons), true);
+}
+
 void PlaybackControllerTest::tickAdvancesClockAndAnswersPaceSlider() {
     Rig rig;
     PlaybackController& c = rig.c;
@@ -351,16 +418,26 @@ void PlaybackControllerTest::tickAdvancesClockAndAnswersPaceSlider() {
     QVERIFY(ticks(1)); // every fifth answer moves the slider
     QCOMPARE(ints(values), QList<int>{44});
     QVERIFY(ticks(3));
-    c.sliderPressed(); // a press starts the count again
-    QVERIFY(ticks(4));
+    // A held handle stays in the hand: moved, the window's slider would
+    // report the playing second as the place to seek to.
+    c.sliderPressed();
+    c.sliderMoved(100);
+    QVERIFY(ticks(6));
     QCOMPARE(ints(values), QList<int>{44});
+    c.sliderReleased(); // the count starts again from the seek
+    QVERIFY(ticks(4));
+    QCOMPARE(ints(values), (QList<int>{44, 100}));
     QVERIFY(ticks(1));
-    QCOMPARE(ints(values), (QList<int>{44, 48}));
-    QList<QByteArray> polls;
-    for (int i = 0; i < 13; ++i)
-        polls << "get_time_length"
-              << "get_time_pos";
-    QCOMPARE(rig.fake.commands(), QList<QByteArray>{"volume 50 2"} << "seek 42 2" << polls);
+    QCOMPARE(ints(values), (QList<int>{44, 100, 102}));
+    auto polls = [](int n) {
+        QList<QByteArray> list;
+        for (int i = 0; i < n; ++i)
+            list << "get_time_length"
+                 << "get_time_pos";
+        return list;
+    };
+    QCOMPARE(rig.fake.commands(),
+             (QList<QByteArray>{"volume 50 2", "seek 42 2"} << polls(14) << "seek 100 2" << polls(5)));
 }
 
 void PlaybackControllerTest::sliderAndSecondSeeks() {

@@ -9,6 +9,9 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QSlider>
+#include <QStyle>
+#include <QStyleOptionSlider>
+#include <QTableWidget>
 #include <QtTest>
 
 #include "common/TestEnv.h"
@@ -71,6 +74,21 @@ int checkedIndex(QMenu* menu) {
     return found;
 }
 
+// Where the style draws the handle's centre for `value`.
+QPoint handleCentre(const QSlider* slider, int value) {
+    QStyleOptionSlider option;
+    option.initFrom(slider);
+    option.orientation = slider->orientation();
+    if (slider->orientation() == Qt::Horizontal)
+        option.state |= QStyle::State_Horizontal;
+    option.minimum = slider->minimum();
+    option.maximum = slider->maximum();
+    option.sliderPosition = option.sliderValue = value;
+    return slider->style()
+        ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
+        .center();
+}
+
 bool sameIcon(const QIcon& icon, const char* picture) {
     const QPixmap expected(QLatin1String{picture});
     if (expected.isNull())
@@ -94,12 +112,31 @@ private slots:
     void transportSlotsForward();
     void sliderValueTheWindowShowsIsUsed();
     void clickToSeek();
+    void clickPutsHandleWhereClicked();
+    void spaceAfterTheEndStartsTheFileAgain_data();
+    void spaceAfterTheEndStartsTheFileAgain();
+    void playingMarkOnlyWhilePlaying_data();
+    void playingMarkOnlyWhilePlaying();
     void trackMenus();
     void rememberedChoicesReachTheMenus();
     void titleAndChapterMenusKeptOnlyForDiscs_data();
     void titleAndChapterMenusKeptOnlyForDiscs();
     void recentFiles();
 };
+
+namespace {
+
+// The play list rows that carry the playing mark.
+QList<int> markedRows(const DRUI& w) {
+    QList<int> rows;
+    auto* table = w.part<QTableWidget>(QStringLiteral("playListTable"));
+    for (int row = 0; row < table->rowCount(); ++row)
+        if (table->item(row, 0) && !table->item(row, 0)->icon().isNull())
+            rows << row;
+    return rows;
+}
+
+} // namespace
 
 void PlaybackWindowTest::transportSlotsForward() {
     FakeEngine fake;
@@ -160,9 +197,9 @@ void PlaybackWindowTest::transportSlotsForward() {
     QCOMPARE(progress->value(), 0);
     QVERIFY(!progress->isEnabled());
     QVERIFY(w.label("nowPlayingLabel").isEmpty());
-    // The engine's "(Quit)" answer puts the play picture back.
-    QTRY_VERIFY(sameIcon(w.icon("playButton"), ":/image/play.png"));
-    QCOMPARE(w.label("lengthLabel"), QStringLiteral(" 00:01:40"));
+    QVERIFY(sameIcon(w.icon("playButton"), ":/image/play.png"));
+    // The engine's "(Quit)" answer shows the length of what played.
+    QTRY_COMPARE(w.label("lengthLabel"), QStringLiteral(" 00:01:40"));
 
     // Navigation from a Blu-ray title goes back to the disc page.
     w.play(media.path(), 100, SourceKind::BluRay);
@@ -216,26 +253,142 @@ void PlaybackWindowTest::clickToSeek() {
     QVERIFY(fake.waitForCommand("volume 50 2"));
     QSlider* progress = w.slider("progressSlider");
     QSlider* volume = w.slider("volumeSlider");
-    // Widths that make the click positions easy to read.
+    // Wide enough for every value to have a pixel of its own.
     progress->setFixedWidth(400);
     volume->setFixedWidth(200);
     QTRY_COMPARE(progress->width(), 400);
     QTRY_COMPARE(volume->width(), 200);
-    auto press = [&](QSlider* slider, double x, Qt::MouseButton button) {
-        QMouseEvent event(QEvent::MouseButtonPress, QPointF(x, 2), slider->mapToGlobal(QPointF(x, 2)), button,
-                          button, Qt::NoModifier);
+    auto press = [&](QSlider* slider, int value, Qt::MouseButton button) {
+        const QPointF at = handleCentre(slider, value);
+        QMouseEvent event(QEvent::MouseButtonPress, at, slider->mapToGlobal(at), button, button,
+                          Qt::NoModifier);
         w.SliderMouseLButtonPress(slider, &event);
     };
-    press(progress, 300, Qt::RightButton);
-    press(progress, 300, Qt::LeftButton);
+    press(progress, 75, Qt::RightButton);
+    press(progress, 75, Qt::LeftButton);
     QVERIFY(fake.waitForCommand("seek 75 2"));
     QCOMPARE(progress->value(), 75);
-    press(progress, 300, Qt::LeftButton); // on the handle: drags, no seek
-    press(volume, 50, Qt::LeftButton);
+    press(progress, 75, Qt::LeftButton); // on the handle: drags, no seek
+    press(volume, 25, Qt::LeftButton);
     QVERIFY(fake.waitForCommand("pausing_keep volume 25 100"));
     QCOMPARE(volume->value(), 25);
     QCOMPARE(withoutPolls(fake.commands()),
              (QList<QByteArray>{"volume 50 2", "seek 75 2", "pausing_keep volume 25 100"}));
+}
+
+// A real click on a short source's groove: the handle must land under the
+// pointer and stay there, in step with the elapsed time.
+void PlaybackWindowTest::clickPutsHandleWhereClicked() {
+    FakeEngine fake;
+    Window w;
+    w.show();
+    QTemporaryDir media;
+    w.play(makeSource(media, "short.mkv"), 30);
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    QSlider* progress = w.slider("progressSlider");
+    progress->setFixedWidth(400);
+    QTRY_COMPARE(progress->width(), 400);
+
+    const QPoint at = handleCentre(progress, 22);
+    QTest::mousePress(progress, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(progress, Qt::LeftButton, Qt::NoModifier, at);
+    QVERIFY(fake.waitForCommand("seek 22 2"));
+    QCOMPARE(progress->value(), 22);
+    QCOMPARE(w.label("elapsedLabel"), QStringLiteral("00:00:22"));
+
+    // The next answers: the handle stays, the label shows the same second.
+    refreshTimer(w.playback())->stop();
+    QSignalSpy positions(w.playback().session(), &EngineSession::positionAnswered);
+    for (int tick = 1; tick <= 2; ++tick) {
+        w.DoRefreshGui();
+        QTRY_COMPARE(positions.size(), tick);
+        QCOMPARE(progress->value(), 22);
+        QCOMPARE(w.label("elapsedLabel"), QStringLiteral("00:00:22 "));
+    }
+    QCOMPARE(withoutPolls(fake.commands()), (QList<QByteArray>{"volume 50 2", "seek 22 2"}));
+
+    // The handle dragged and held while answers come in: the drop is where it goes.
+    QTest::mousePress(progress, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseMove(progress, handleCentre(progress, 10));
+    QTRY_COMPARE(progress->value(), 10);
+    for (int tick = 3; tick <= 8; ++tick) {
+        w.DoRefreshGui();
+        QTRY_COMPARE(positions.size(), tick);
+    }
+    QCOMPARE(progress->value(), 10);
+    QTest::mouseRelease(progress, Qt::LeftButton, Qt::NoModifier, handleCentre(progress, 10));
+    QVERIFY(fake.waitForCommand("seek 10 2"));
+    QCOMPARE(withoutPolls(fake.commands()), (QList<QByteArray>{"volume 50 2", "seek 22 2", "seek 10 2"}));
+}
+
+void PlaybackWindowTest::spaceAfterTheEndStartsTheFileAgain_data() {
+    QTest::addColumn<SourceKind>("kind");
+    QTest::newRow("file") << SourceKind::File;
+    QTest::newRow("dvd") << SourceKind::Dvd;
+}
+
+void PlaybackWindowTest::spaceAfterTheEndStartsTheFileAgain() {
+    QFETCH(SourceKind, kind);
+    FakeEngine fake;
+    fake.setScript({"@wait get_time_pos", "Exiting... (End of file)"});
+    Window w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTemporaryDir media;
+    const QString source = kind == SourceKind::File ? makeSource(media, "again.mkv") : media.path();
+    w.play(source, 100, kind);
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    QTRY_COMPARE(w.page(), QStringLiteral("startPage")); // the file ended
+    QCOMPARE(w.playPause()->data().toString(), QStringLiteral("Play"));
+    QCOMPARE(w.playPause()->text(), caption("MainWnd/Play"));
+    QVERIFY(sameIcon(w.icon("playButton"), ":/image/play.png"));
+
+    fake.setScript({});
+    fake.clearArguments();
+    QTest::keyClick(&w, Qt::Key_Space);
+    QVERIFY(fake.waitForStart());
+    QVERIFY(fake.waitForCommand("volume 50 2", 2));
+    const QStringList arguments = fake.arguments();
+    QCOMPARE(arguments.last(), source);
+    QCOMPARE(arguments.contains("-dvd-device"), kind == SourceKind::Dvd);
+    QCOMPARE(w.page(), QStringLiteral("videoPage"));
+    QCOMPARE(w.playPause()->data().toString(), QStringLiteral("Pause"));
+    QTest::keyClick(&w, Qt::Key_Space); // and pauses it as usual
+    QVERIFY(fake.waitForCommand("pause"));
+    QCOMPARE(w.playPause()->data().toString(), QStringLiteral("Resume"));
+}
+
+void PlaybackWindowTest::playingMarkOnlyWhilePlaying_data() {
+    QTest::addColumn<QByteArrayList>("script");
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("end of file") << QByteArrayList{"@wait get_time_pos", "Exiting... (End of file)"} << false;
+    QTest::newRow("engine fails") << QByteArrayList{"@wait get_time_pos", "@exit 1"} << false;
+    QTest::newRow("stopped") << QByteArrayList{} << true;
+}
+
+void PlaybackWindowTest::playingMarkOnlyWhilePlaying() {
+    QFETCH(QByteArrayList, script);
+    QFETCH(bool, stop);
+    FakeEngine fake;
+    Window w;
+    QTemporaryDir media;
+    const QString first = makeSource(media, "first.mkv");
+    const QString second = makeSource(media, "second.mkv");
+    w.addFiles({first, second});
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    QCOMPARE(markedRows(w), QList<int>{0});
+
+    fake.setScript(script);
+    w.PlayNext();
+    QVERIFY(fake.waitForCommand("volume 50 2", 2));
+    QCOMPARE(markedRows(w), QList<int>{1});
+    if (stop)
+        w.StopBtn();
+    QTRY_VERIFY(w.playback().isStopped());
+    QCOMPARE(markedRows(w), QList<int>{});
+    QVERIFY(FakeEngine::waitUntil([&] { return !w.playback().session()->isRunning(); }));
+    QCoreApplication::processEvents();
+    QCOMPARE(markedRows(w), QList<int>{});
 }
 
 void PlaybackWindowTest::trackMenus() {

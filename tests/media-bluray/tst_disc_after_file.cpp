@@ -1,0 +1,68 @@
+// A disc opened after a file has played: its page shows nothing of the file
+// (the file's length in the time row), and Play starts the disc.
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "BlurayTestSupport.h"
+#include "common/FakeEngine.h"
+#include "common/TestEnv.h"
+#include "ui/DRUI.h"
+
+KZP_TEMPORARY_HOME()
+
+class DiscAfterFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void discPageAfterFile_data();
+    void discPageAfterFile();
+};
+
+void DiscAfterFileTest::discPageAfterFile_data() {
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("file stopped") << false;
+    QTest::newRow("file ended") << true;
+}
+
+void DiscAfterFileTest::discPageAfterFile() {
+    QFETCH(bool, ends);
+    QTemporaryDir dir;
+    const QString sample = dir.filePath("sample"); // its longest title lasts 9 s
+    genbd::DiscLayout layout = genbd::sampleDisc();
+    layout.clips.clear();
+    QVERIFY(genbd::writeDisc(sample, layout));
+    const QString file = dir.filePath("long film.mkv");
+    QVERIFY(kzp::test::writeBytes(file, "not really a video"));
+
+    FakeEngine fake;
+    if (ends)
+        fake.setScript({"@wait get_time_pos", "Exiting... (End of file)"});
+    DRUI window;
+    window.setupWindow();
+    window.setEnginePath(FakeEngine::program());
+    window.playback().setCurrentSource(file);
+    window.playback().setSourceKind(SourceKind::File);
+    window.playback().setMediaLength(6600);
+    window.VideoPlay();
+    QVERIFY(fake.waitForCommand("volume 50 2"));
+    if (!ends)
+        window.StopBtn();
+    auto* length = window.part<QLabel>("lengthLabel");
+    QTRY_COMPARE(length->text(), QStringLiteral(" 01:50:00")); // what played, once it ended
+
+    window.loadDiscFolder(sample);
+    QCOMPARE(window.playback().page(), Page::Disc);
+    QCOMPARE(length->text(), QStringLiteral(" 00:00:09"));
+
+    fake.setScript({});
+    fake.clearArguments();
+    window.VideoPlay(); // the Play button
+    QVERIFY(fake.waitForStart());
+    QCOMPARE(fake.arguments().mid(fake.arguments().size() - 3),
+             (QStringList{"br://0", "-bluray-device", sample}));
+    QCOMPARE(window.playback().page(), Page::Video);
+}
+
+QTEST_MAIN(DiscAfterFileTest)
+#include "tst_disc_after_file.moc"
