@@ -157,6 +157,8 @@ void DRUI::buildDiscMenus(const QString& folder) {
 }
 
 void DRUI::BDMenuOperate(QAction* action) {
+    if (isAddingFiles())
+        return;
     controller->setTitleChosen(false);
     if (!action)
         return;

@@ -1,0 +1,263 @@
+// The batch probe without a window: results in list order equal to probing one
+// file after another, at most K probes at once, the time limit, and no probe
+// left running once the batch is cancelled or destroyed. A fake probe logs
+// when it starts and ends, and waits for a gate file the test creates, so the
+// order in which probes finish is the test's choice, never the clock's.
+#include <QCoreApplication>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <memory>
+
+#include "common/Files.h"
+#include "common/TestEnv.h"
+#include "common/Wait.h"
+#include "media/ProbeBatch.h"
+
+using kzp::test::writeBytes;
+
+namespace {
+
+// "start PID FILE" when it runs, "end PID FILE" before it exits. A file whose
+// contents start with "GATE" is probed once FILE.go exists, "HANG" never ends,
+// "KILL" dies of a signal after writing its contents; the contents go to
+// standard error as ffmpeg's header would.
+bool writeLoggingProbe(const QString& path, const QString& log) {
+    const QByteArray logFile = "'" + QFile::encodeName(log) + "'";
+    return writeBytes(path,
+                      "#!/bin/sh\n"
+                      "printf 'start %s %s\\n' $$ \"$2\" >> " +
+                          logFile +
+                          "\n"
+                          "case \"$(head -c 4 < \"$2\")\" in\n"
+                          "HANG) exec sleep 60;;\n"
+                          "GATE) while [ ! -e \"$2.go\" ]; do sleep 0.005; done;;\n"
+                          "KILL) cat < \"$2\" >&2; kill -9 $$;;\n"
+                          "esac\n"
+                          "printf 'end %s %s\\n' $$ \"$2\" >> " +
+                          logFile +
+                          "\n"
+                          "cat < \"$2\" >&2\nexit 1\n",
+                      true);
+}
+
+struct Run {
+    bool start;
+    qint64 pid;
+    QString file;
+};
+
+QList<Run> readRuns(const QString& log) {
+    QList<Run> runs;
+    QFile file(log);
+    if (!file.open(QIODevice::ReadOnly))
+        return runs;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() >= 3)
+            runs << Run{parts[0] == "start", parts[1].toLongLong(),
+                        QFile::decodeName(line.mid(parts[0].size() + parts[1].size() + 2))};
+    }
+    return runs;
+}
+
+int mostAtOnce(const QList<Run>& runs) {
+    int now = 0, most = 0;
+    for (const Run& run : runs) {
+        now += run.start ? 1 : -1;
+        most = qMax(most, now);
+    }
+    return most;
+}
+
+QStringList filesIn(const QList<Run>& runs, bool starts) {
+    QStringList files;
+    for (const Run& run : runs)
+        if (run.start == starts)
+            files << run.file;
+    return files;
+}
+
+bool processGone(qint64 pid) {
+    return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+} // namespace
+
+class ProbeBatchTest : public QObject {
+    Q_OBJECT
+    kzp::test::PrivateHome home;
+    QString probe = home.path("probe.sh");
+    QString log = home.path("runs.log");
+    int made = 0;
+
+    QString media(const QByteArray& contents) {
+        const QString path = home.path(QStringLiteral("media/%1.mp4").arg(++made));
+        writeBytes(path, contents);
+        return path;
+    }
+    QString gated(int seconds) {
+        return media("GATE\n  Duration: 00:00:" + QByteArray::number(seconds).rightJustified(2, '0') +
+                     ".50, start: 0\n");
+    }
+    std::unique_ptr<ProbeBatch> batch(int most, int timeoutMs = 10000) {
+        auto made = std::make_unique<ProbeBatch>();
+        made->setProgram(probe);
+        made->setMaxRunning(most);
+        made->setTimeout(timeoutMs);
+        return made;
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(writeLoggingProbe(probe, log)); }
+    void init() { QFile::remove(log); }
+
+    // Probes finish in an order the test forces (each time the pool is full,
+    // the newest probe is let go), yet the results come in list order and
+    // equal those of one probe after another; never more than K run at once.
+    void outOfOrderFinishKeepsListOrder() {
+        const int most = 3;
+        QStringList files;
+        for (int i = 0; i < 7; ++i)
+            files << gated(10 + i);
+        auto probes = batch(most);
+        QSignalSpy progress(probes.get(), &ProbeBatch::progress);
+        QSignalSpy finished(probes.get(), &ProbeBatch::finished);
+        probes->start(files);
+        QStringList released;
+        while (released.size() < files.size()) {
+            const int full = qMin<int>(most + released.size(), files.size());
+            QVERIFY(kzp::test::waitUntil([&] { return filesIn(readRuns(log), true).size() >= full; }));
+            const QStringList started = filesIn(readRuns(log), true);
+            for (auto it = started.crbegin(); it != started.crend(); ++it) {
+                if (!released.contains(*it)) {
+                    released << *it;
+                    writeBytes(*it + ".go", "");
+                    break;
+                }
+            }
+        }
+        QVERIFY(kzp::test::waitUntil([&] { return !finished.isEmpty(); }));
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(probes->isComplete());
+
+        const QList<Run> runs = readRuns(log);
+        QStringList started = filesIn(runs, true), listed = files;
+        std::sort(started.begin(), started.end());
+        std::sort(listed.begin(), listed.end());
+        QCOMPARE(started, listed);              // each once
+        QVERIFY(filesIn(runs, false) != files); // ended in another order than the list's
+        QCOMPARE(mostAtOnce(runs), most);
+        QStringList oneByOne;
+        for (const QString& file : files) {
+            writeBytes(file + ".go", "");
+            oneByOne << runProbe(probe, file, 10000);
+        }
+        QCOMPARE(probes->durations(), oneByOne);
+        QCOMPARE(oneByOne.first(), QStringLiteral("00:00:10"));
+        QCOMPARE(progress.size(), files.size());
+        for (int i = 0; i < progress.size(); ++i)
+            QCOMPARE(progress[i], (QVariantList{i + 1, int(files.size())}));
+    }
+
+    // Every way a probe can end gives what runProbe() gives for it.
+    void outcomesMatchOneByOne() {
+        const QStringList files{media("Input #0\n  Duration: 01:02:05.02, start: 0\n"),
+                                media("  Duration: N/A, bitrate: N/A\n"),
+                                media("Invalid data\n"),
+                                home.path("media/missing.mp4"),
+                                media("DURATION   : 00:09:00\n  Duration: 00:00:03.00\n"),
+                                media("KILL  Duration: 00:00:04.00\n"),
+                                media("HANG"),
+                                media("  Duration: 00:00:05.00\n")};
+        auto probes = batch(2, 1500);
+        QSignalSpy finished(probes.get(), &ProbeBatch::finished);
+        probes->start(files);
+        QVERIFY(kzp::test::waitUntil([&] { return !finished.isEmpty(); }, 20000));
+        QStringList oneByOne;
+        for (const QString& file : files)
+            oneByOne << runProbe(probe, file, 1500);
+        QCOMPARE(probes->durations(), oneByOne);
+        QCOMPARE(probes->durations(),
+                 (QStringList{"01:02:05", "N/A, bit", "", "", "00:00:03", oneByOne[5], "", "00:00:05"}));
+    }
+
+    // A probe that hangs is killed at the limit and has no duration; the
+    // others are read as usual, and nothing keeps running.
+    void hangingProbesAreKilled() {
+        const QStringList files{media("HANG"), media("  Duration: 00:00:07.00\n"), media("HANG"),
+                                media("HANG"), media("  Duration: 00:00:08.00\n")};
+        auto probes = batch(2, 1500);
+        QSignalSpy finished(probes.get(), &ProbeBatch::finished);
+        probes->start(files);
+        QVERIFY(kzp::test::waitUntil([&] { return !finished.isEmpty(); }, 20000));
+        QVERIFY(probes->isComplete());
+        QCOMPARE(probes->durations(), (QStringList{"", "00:00:07", "", "", "00:00:08"}));
+        const QList<Run> runs = readRuns(log);
+        QCOMPARE(filesIn(runs, true).size(), files.size());
+        for (const Run& run : runs)
+            QVERIFY2(processGone(run.pid), qPrintable(run.file));
+    }
+
+    // Cancelling or destroying a batch kills and reaps its probes at once.
+    void cancelAndDestroyLeaveNothingRunning() {
+        auto probes = batch(2);
+        QSignalSpy finished(probes.get(), &ProbeBatch::finished);
+        probes->start({gated(1), gated(2), gated(3)});
+        QVERIFY(kzp::test::waitUntil([&] { return filesIn(readRuns(log), true).size() == 2; }));
+        probes->cancel();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!probes->isRunning() && !probes->isComplete());
+        probes->cancel();
+        QCOMPARE(finished.size(), 1);
+        for (const Run& run : readRuns(log))
+            QVERIFY(processGone(run.pid));
+        QCOMPARE(filesIn(readRuns(log), true).size(), 2); // the third never started
+
+        QFile::remove(log);
+        probes = batch(2);
+        probes->start({gated(4), gated(5)});
+        QVERIFY(kzp::test::waitUntil([&] { return filesIn(readRuns(log), true).size() == 2; }));
+        probes.reset();
+        for (const Run& run : readRuns(log))
+            QVERIFY(processGone(run.pid));
+    }
+
+    // Nothing to run ends the batch inside start(); so do many probes that
+    // cannot start (ended one after another, not by recursion).
+    void batchesWithoutProcesses() {
+        ProbeBatch empty;
+        QSignalSpy emptyDone(&empty, &ProbeBatch::finished);
+        empty.start({});
+        QCOMPARE(emptyDone.size(), 1);
+        QVERIFY(empty.isComplete() && empty.durations().isEmpty());
+
+        ProbeBatch noProgram;
+        QSignalSpy noProgramDone(&noProgram, &ProbeBatch::finished);
+        noProgram.start({"a", "b"});
+        QCOMPARE(noProgramDone.size(), 1);
+        QCOMPARE(noProgram.durations(), (QStringList{"", ""}));
+
+        const QString stopped = home.path("not-executable");
+        writeBytes(stopped, "#!/bin/sh\necho '  Duration: 00:00:09.00' >&2\n");
+        QStringList files;
+        for (int i = 0; i < 2000; ++i)
+            files << QStringLiteral("/nowhere/%1").arg(i);
+        ProbeBatch refused;
+        refused.setProgram(stopped);
+        refused.setMaxRunning(4);
+        QSignalSpy refusedDone(&refused, &ProbeBatch::finished);
+        refused.start(files);
+        QVERIFY(kzp::test::waitUntil([&] { return !refusedDone.isEmpty(); }, 30000));
+        QCOMPARE(refusedDone.size(), 1);
+        QCOMPARE(refused.durations(), QStringList(files.size(), QString()));
+        QCOMPARE(refused.finishedCount(), files.size());
+    }
+};
+
+QTEST_GUILESS_MAIN(ProbeBatchTest)
+#include "tst_probe_batch.moc"
