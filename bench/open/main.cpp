@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "common/MediaClips.h"
@@ -35,6 +36,25 @@ double median(QList<double> values) {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0 : values[values.size() / 2];
 }
+
+// CPU seconds used so far by this process (its window thread and helpers)
+// and by its ended children (the probes).
+struct CpuUse {
+    double self = 0, children = 0;
+    static CpuUse now() {
+        const auto seconds = [](const rusage& use) {
+            return use.ru_utime.tv_sec + use.ru_stime.tv_sec +
+                   (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+        };
+        rusage self{}, children{};
+        getrusage(RUSAGE_SELF, &self);
+        getrusage(RUSAGE_CHILDREN, &children);
+        return {seconds(self), seconds(children)};
+    }
+    CpuUse operator-(const CpuUse& earlier) const {
+        return {self - earlier.self, children - earlier.children};
+    }
+};
 
 bool runQuiet(const QString& program, const QStringList& arguments) {
     return kzp::test::runProgram(program, arguments, 600000).succeeded();
@@ -110,7 +130,8 @@ int main(int argc, char** argv) {
     }
 
     QString probe;
-    QList<double> oneByOne, parallel, shell, oneByOneGap, parallelGap;
+    QList<double> oneByOne, parallel, shell, oneByOneGap, parallelGap, oneByOneSelf, parallelSelf,
+        oneByOneProbes, parallelProbes;
     for (int round = 0; round < rounds; ++round) {
         // A fresh window each round: the play list starts empty every time.
         DRUI window;
@@ -129,16 +150,24 @@ int main(int argc, char** argv) {
         // One after another on the window thread, as addFiles used to probe.
         QStringList lengths;
         oneByOneGap << watch.longestGap([&] {
+            const CpuUse before = CpuUse::now();
             clock.start();
             for (const QString& file : files)
                 lengths << runProbe(probe, file);
             oneByOne << clock.nsecsElapsed() / 1e9;
+            const CpuUse used = CpuUse::now() - before;
+            oneByOneSelf << used.self;
+            oneByOneProbes << used.children;
         });
 
         parallelGap << watch.longestGap([&] {
+            const CpuUse before = CpuUse::now();
             clock.restart();
             window.addFiles(files);
             parallel << clock.nsecsElapsed() / 1e9;
+            const CpuUse used = CpuUse::now() - before;
+            parallelSelf << used.self;
+            parallelProbes << used.children;
         });
         QStringList listed;
         for (const PLAY_LIST_INFO& entry : window.playListModel().entries())
@@ -180,6 +209,10 @@ int main(int argc, char** argv) {
                 s > 0 ? p / s : 0.0);
     std::printf("%-44s %8.1f ms\n", "worst paint gap of addFiles, all rounds",
                 parallelGap.isEmpty() ? 0.0 : *std::max_element(parallelGap.begin(), parallelGap.end()));
+    std::printf("%-44s %8.3f s player, %8.3f s probes\n", "CPU, one by one", median(oneByOneSelf),
+                median(oneByOneProbes));
+    std::printf("%-44s %8.3f s player, %8.3f s probes\n", "CPU, addFiles", median(parallelSelf),
+                median(parallelProbes));
     std::printf("%-44s %8.3f s\n", "same probe, shell loop", median(shell));
     std::printf("%-44s %8.1f ms (%lld entries)\n", "listFolder, 100,000 entries", median(listing),
                 static_cast<long long>(listed));

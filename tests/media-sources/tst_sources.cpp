@@ -299,60 +299,47 @@ private slots:
         }));
     }
 
-    // Closing the window or destroying it while probes run ends them all at
-    // once; nothing is added and nothing plays.
-    void closingDuringBatch() {
-        ScriptedWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        addWhileTicking(window, gatedClips("closed", 3), [&] {
-            if (startedProbes(loggedRuns(probeLog)) > 0)
-                window.close();
-        });
-        QVERIFY(!window.isAddingFiles());
-        QVERIFY(!QGuiApplication::overrideCursor());
-        QVERIFY(window.playListModel().isEmpty());
-        QVERIFY(!window.playback().hasEngine());
-        QList<qint64> runs = loggedRuns(probeLog);
-        QVERIFY(!runs.isEmpty());
-        for (qint64 run : runs)
-            QVERIFY(processGone(run));
-
-        QFile::remove(probeLog + ".runs");
-        auto* doomed = new ScriptedWindow;
-        const QPointer<ScriptedWindow> alive(doomed);
-        addWhileTicking(*doomed, gatedClips("destroyed", 3), [&] {
-            if (startedProbes(loggedRuns(probeLog)) > 0)
-                delete alive.data();
-        });
-        QVERIFY(!alive);
-        QVERIFY(!QGuiApplication::overrideCursor());
-        runs = loggedRuns(probeLog);
-        QVERIFY(!runs.isEmpty());
-        for (qint64 run : runs)
-            QVERIFY(processGone(run));
+    // Closing the window, destroying it or the program quitting (a signal,
+    // the session ending) while probes run: addFiles() returns, nothing is
+    // added or played, no probe runs on.
+    void endingDuringBatch_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("close") << "close";
+        QTest::newRow("destroy") << "destroy";
+        QTest::newRow("quit") << "quit";
     }
-
-    // The program quitting while probes run (a signal, the session ending):
-    // addFiles() returns, nothing is added or played, no probe runs on.
-    void quittingDuringBatch() {
-        ScriptedWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTimer::singleShot(0, &window, [&] {
-            addWhileTicking(window, gatedClips("quit", 3), [&] {
-                if (startedProbes(loggedRuns(probeLog)) > 0)
+    void endingDuringBatch() {
+        QFETCH(QString, how);
+        auto* window = new ScriptedWindow;
+        const QPointer<ScriptedWindow> alive(window);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTimer::singleShot(0, this, [&] {
+            addWhileTicking(*window, gatedClips(how, 3), [&] {
+                if (startedProbes(loggedRuns(probeLog)) == 0)
+                    return;
+                if (how == "close")
+                    window->close();
+                else if (how == "destroy")
+                    delete window;
+                else
                     QCoreApplication::quit();
             });
+            QCoreApplication::quit(); // destroyed: nothing else ends the loop
         });
-        QCoreApplication::exec(); // as the program runs; quit() ends every loop
-        QVERIFY(!window.isAddingFiles());
-        QVERIFY(window.playListModel().isEmpty());
-        QVERIFY(!window.playback().hasEngine());
+        QCoreApplication::exec(); // as in the program, where quit() ends every loop
+        QVERIFY(!QGuiApplication::overrideCursor());
         const QList<qint64> runs = loggedRuns(probeLog);
         QVERIFY(!runs.isEmpty());
         for (qint64 run : runs)
             QVERIFY(processGone(run));
+        QCOMPARE(bool(alive), how != "destroy");
+        if (alive) {
+            QVERIFY(!window->isAddingFiles());
+            QVERIFY(window->playListModel().isEmpty());
+            QVERIFY(!window->playback().hasEngine());
+        }
+        delete alive.data();
     }
 
     void folderDetection_data() {
