@@ -48,7 +48,7 @@ inline bool writeFakeProbe(const QString& path, const QString& log) {
                       "#!/bin/sh\nprintf '%s\\0' \"$@\" '' >> " + logFile + "\nprintf 'start %s\\n' $$ >> " +
                           runs +
                           "\ncase \"$(head -c 4 < \"$2\")\" in HANG) exec sleep 60;;\n"
-                          "GATE) while [ ! -e \"$2.go\" ]; do sleep 0.005; done;; esac\n"
+                          "GATE) while [ ! -e \"$2.go\" ]; do sleep 0.02; done;; esac\n"
                           "printf 'end %s\\n' $$ >> " +
                           runs + "\ncat < \"$2\" >&2\nexit 1\n",
                       true);

@@ -35,7 +35,7 @@ bool writeLoggingProbe(const QString& path, const QString& log) {
                           "\n"
                           "case \"$(head -c 4 < \"$2\")\" in\n"
                           "HANG) exec sleep 60;;\n"
-                          "GATE) while [ ! -e \"$2.go\" ]; do sleep 0.005; done;;\n"
+                          "GATE) while [ ! -e \"$2.go\" ]; do sleep 0.02; done;;\n"
                           "KILL) cat < \"$2\" >&2; kill -9 $$;;\n"
                           "esac\n"
                           "printf 'end %s %s\\n' $$ \"$2\" >> " +
