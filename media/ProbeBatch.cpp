@@ -5,11 +5,19 @@
 #include <QTimer>
 #include <QVariant>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace {
 
 // How long a killed probe may take to be reaped before it is given up on.
 constexpr int kReapMs = 5000;
 const char* const kTimedOut = "kzpTimedOut";
+// Probes yield the processor to the window: with all cores probing, a window
+// thread of equal priority waited up to several hundred milliseconds to paint
+// on a busy machine.
+constexpr int kProbeNiceness = 10;
 
 } // namespace
 
@@ -75,6 +83,9 @@ void ProbeBatch::launch(int index) {
     probe->setStandardOutputFile(QProcess::nullDevice());
     probe->setStandardInputFile(QProcess::nullDevice());
     running.insert(probe, index);
+#ifdef Q_OS_UNIX
+    probe->setChildProcessModifier([] { [[maybe_unused]] const int ignored = ::nice(kProbeNiceness); });
+#endif
     connect(probe, &QProcess::finished, this, [this, probe] {
         probeEnded(probe, probe->property(kTimedOut).toBool()
                               ? QString()

@@ -14,7 +14,8 @@ class QProcess;
 // maxRunning of them run at once. File for file, the results are what
 // runProbe() gives one after another (the same program, arguments, time limit
 // and reading of standard error), in the order of the files, however the
-// probes finish.
+// probes finish. The probes run at a lower priority than the caller, so that
+// the thread's event loop keeps its turn on the processor.
 class ProbeBatch : public QObject {
     Q_OBJECT
 

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <memory>
+#include <unistd.h>
 
 #include "common/Files.h"
 #include "common/TestEnv.h"
@@ -22,7 +23,7 @@ using kzp::test::writeBytes;
 
 namespace {
 
-// "start PID FILE" when it runs, "end PID FILE" before it exits. A file whose
+// "start PID NICENESS FILE" when it runs, "end PID - FILE" before it exits. A file whose
 // contents start with "GATE" is probed once FILE.go exists, "HANG" never ends,
 // "KILL" dies of a signal after writing its contents; the contents go to
 // standard error as ffmpeg's header would.
@@ -30,7 +31,7 @@ bool writeLoggingProbe(const QString& path, const QString& log) {
     const QByteArray logFile = "'" + QFile::encodeName(log) + "'";
     return writeBytes(path,
                       "#!/bin/sh\n"
-                      "printf 'start %s %s\\n' $$ \"$2\" >> " +
+                      "printf 'start %s %s %s\\n' $$ \"$(nice)\" \"$2\" >> " +
                           logFile +
                           "\n"
                           "case \"$(head -c 4 < \"$2\")\" in\n"
@@ -38,7 +39,7 @@ bool writeLoggingProbe(const QString& path, const QString& log) {
                           "GATE) while [ ! -e \"$2.go\" ]; do sleep 0.02; done;;\n"
                           "KILL) cat < \"$2\" >&2; kill -9 $$;;\n"
                           "esac\n"
-                          "printf 'end %s %s\\n' $$ \"$2\" >> " +
+                          "printf 'end %s - %s\\n' $$ \"$2\" >> " +
                           logFile +
                           "\n"
                           "cat < \"$2\" >&2\nexit 1\n",
@@ -48,6 +49,7 @@ bool writeLoggingProbe(const QString& path, const QString& log) {
 struct Run {
     bool start;
     qint64 pid;
+    int niceness;
     QString file;
 };
 
@@ -58,9 +60,9 @@ QList<Run> readRuns(const QString& log) {
         return runs;
     for (const QByteArray& line : file.readAll().split('\n')) {
         const QList<QByteArray> parts = line.split(' ');
-        if (parts.size() >= 3)
-            runs << Run{parts[0] == "start", parts[1].toLongLong(),
-                        QFile::decodeName(line.mid(parts[0].size() + parts[1].size() + 2))};
+        if (parts.size() >= 4)
+            runs << Run{parts[0] == "start", parts[1].toLongLong(), parts[2].toInt(),
+                        QFile::decodeName(line.mid(parts[0].size() + parts[1].size() + parts[2].size() + 3))};
     }
     return runs;
 }
@@ -152,6 +154,8 @@ private slots:
         QCOMPARE(started, listed);              // each once
         QVERIFY(filesIn(runs, false) != files); // ended in another order than the list's
         QCOMPARE(mostAtOnce(runs), most);
+        for (const Run& run : runs) // below the caller's priority
+            QVERIFY(!run.start || run.niceness == qMin(19, ::nice(0) + 10));
         QStringList oneByOne;
         for (const QString& file : files) {
             writeBytes(file + ".go", "");
