@@ -22,5 +22,5 @@ QString durationFromProbeOutput(const QByteArray& standardError, const QString& 
 // through a shell), waits at most `timeoutMs` for it to end and returns
 // durationFromProbeOutput() of its standard error. A probe that cannot be
 // started or runs too long (it is killed) gives an empty text. Blocks the
-// calling thread without busy waiting.
+// calling thread without busy waiting (ProbeBatch runs many without blocking).
 QString runProbe(const QString& program, const QString& file, int timeoutMs = kProbeTimeoutMs);

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 #include "engine/PlaybackController.h"
 #include "media/DiscModel.h"
 #include "media/PlayListInfo.h"
@@ -25,6 +27,7 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QMouseEvent;
+class ProbeBatch;
 class QPaintEvent;
 class QPushButton;
 class QResizeEvent;
@@ -67,6 +70,10 @@ public:
     void setEnginePath(const QString& path);
     QString probePath() const;
     void setProbeTimeout(int milliseconds) { probeTimeoutMs = milliseconds; }
+    // True while addFiles() waits for its probes. The window keeps painting
+    // and shows the progress; input that would start another operation
+    // (opening, playing, previous/next, the language) is refused meanwhile.
+    bool isAddingFiles() const { return probeBatch != nullptr; }
 
     // What the window shows and drives, for tests and tools: the playback
     // controller, the play list, the disc model, and any widget, menu or
@@ -164,6 +171,13 @@ private:
     void openEntry(const PLAY_LIST_INFO& entry);
     TitleChoice titleChoice(const QString& key) const;
 
+    // ---- the play list (ui/PlayListView.cpp) ----
+    // The lengths of `paths` in their order, probed in parallel while the
+    // event loop runs; nothing when the window closed or the program is
+    // ending before all were read.
+    std::optional<QStringList> probeDurations(const QStringList& paths);
+    void showProbeProgress(int finished, int total);
+
     // ---- owned objects ----
     PlaybackController* controller = nullptr;
     PlayListModel playList;
@@ -172,7 +186,8 @@ private:
     QStringList recentFiles;
     int snapshotFormatIndex = 0;
     bool isFullScreen = false;
-    int probeTimeoutMs = 20000; // a probe running longer is killed: no duration
+    int probeTimeoutMs = 20000;       // a probe running longer is killed: no duration
+    ProbeBatch* probeBatch = nullptr; // the probes addFiles() waits for
 
     // ---- widgets (rebuilt by setupWindow) ----
     QWidget* centralWidget = nullptr;

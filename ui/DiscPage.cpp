@@ -161,6 +161,8 @@ void DRUI::buildDiscMenus(const QString& folder) {
 }
 
 void DRUI::BDMenuOperate(QAction* action) {
+    if (isAddingFiles())
+        return;
     controller->setTitleChosen(false);
     if (!action)
         return;

@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QUrl>
 
+#include "media/ProbeBatch.h"
 #include "util/SourceKind.h"
 
 namespace {
@@ -67,7 +68,7 @@ void DRUI::updateMenuStates() {
         enableAll(toolsMenu);
         if (snapshotAction)
             snapshotAction->setEnabled(true);
-        if (nowPlayingLabel) {
+        if (nowPlayingLabel && !isAddingFiles()) { // the probes' progress shows there meanwhile
             const QString name = disc ? (discNameLabel ? discNameLabel->text() : QString())
                                       : QFileInfo(controller->currentSource()).fileName();
             const QString text = QStringLiteral("    ") + name;
@@ -146,7 +147,10 @@ void DRUI::paintEvent(QPaintEvent*) {
 }
 
 void DRUI::closeEvent(QCloseEvent*) {
-    // No engine may keep playing once the window is gone, however it closes.
+    // No engine may keep playing once the window is gone, however it closes;
+    // no probe either.
+    if (probeBatch)
+        probeBatch->cancel();
     endEngine();
     QCoreApplication::quit();
 }
@@ -171,7 +175,7 @@ void DRUI::dragEnterEvent(QDragEnterEvent* event) {
 
 void DRUI::dropEvent(QDropEvent* event) {
     const QMimeData* data = event->mimeData();
-    if (!data || !data->hasUrls() || data->urls().isEmpty()) {
+    if (isAddingFiles() || !data || !data->hasUrls() || data->urls().isEmpty()) {
         event->ignore();
         return;
     }

@@ -21,6 +21,7 @@
 
 #include "config/DataFolder.h"
 #include "config/LanguageManager.h"
+#include "media/ProbeBatch.h"
 #include "ui/Styles.h"
 
 namespace {
@@ -148,7 +149,10 @@ DRUI::DRUI(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags) 
 }
 
 DRUI::~DRUI() {
-    // Whatever ends the program, no engine may keep playing without a window.
+    // Whatever ends the program, no engine may keep playing without a window,
+    // and no probe may run on (the addFiles() waiting for them then returns).
+    if (probeBatch)
+        probeBatch->cancel();
     endEngine();
     controller->disconnect(this);
     qDeleteAll(topMenus);

@@ -300,6 +300,8 @@ void DRUI::BDFileMenu(QAction* action) {
         }
         QFile::remove(dataFolderPath() + QLatin1String(kRecentFileName));
     } else if (!data.isEmpty() && data != QLatin1String("Recent Files")) {
+        if (isAddingFiles())
+            return;
         StopBtn();
         if (QFileInfo(data).isDir())
             loadDiscFolder(data);
@@ -318,6 +320,8 @@ void DRUI::BDControlsMenu(QAction* action) {
     }
     if (action->data().metaType() == QMetaType::fromType<PLAY_LIST_INFO>() &&
         isDiscListEntry(action, discTitlesAction, titleMenu)) {
+        if (isAddingFiles())
+            return;
         controller->setSourceKind(SourceKind::BluRay);
         controller->setSourceKey(action->data().value<PLAY_LIST_INFO>().path);
         controller->quitEngine();
@@ -388,6 +392,9 @@ void DRUI::BDHelpMenu(QAction* action) {
     } else if (data == QLatin1String("Language")) {
         // The submenu's own entry: nothing to do.
     } else if (!data.isEmpty()) {
+        // The rebuild empties the play list that the running addFiles() fills.
+        if (isAddingFiles())
+            return;
         LanguageManager::instance().switchLanguage(data);
         WebPages::instance().refresh();
         StopBtn();

@@ -3,11 +3,17 @@
 
 #include "ui/DRUI.h"
 
+#include <QEventLoop>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
+#include <QLabel>
+#include <QPointer>
 #include <QTableWidget>
+#include <QThread>
 
 #include "media/Probe.h"
+#include "media/ProbeBatch.h"
 #include "util/TimeFormat.h"
 
 void DRUI::openEntry(const PLAY_LIST_INFO& entry) {
@@ -21,6 +27,8 @@ void DRUI::openEntry(const PLAY_LIST_INFO& entry) {
 // Previous (-1) or next (+1): a chapter of the playing disc title, or the
 // neighbouring play list entry for files and DVDs.
 void DRUI::stepPlayback(int direction) {
+    if (isAddingFiles())
+        return;
     controller->resume();
     if (!controller->hasEngine())
         return;
@@ -92,14 +100,17 @@ QString DRUI::probeDuration(const QString& file) {
 }
 
 void DRUI::addFiles(const QStringList& paths) {
-    if (paths.isEmpty())
+    if (paths.isEmpty() || isAddingFiles())
+        return;
+    const std::optional<QStringList> durations = probeDurations(paths);
+    if (!durations)
         return;
     QList<PLAY_LIST_INFO> probed;
-    for (const QString& path : paths) {
+    for (qsizetype i = 0; i < paths.size(); ++i) {
         PLAY_LIST_INFO entry;
         entry.kind = toInt(SourceKind::File);
-        entry.path = path;
-        entry.duration = probeDuration(path);
+        entry.path = paths[i];
+        entry.duration = durations->value(i);
         probed.append(entry);
     }
     controller->setCurrentSource(probed.first().path);
@@ -110,7 +121,46 @@ void DRUI::addFiles(const QStringList& paths) {
     VideoPlay();
 }
 
+std::optional<QStringList> DRUI::probeDurations(const QStringList& paths) {
+    ProbeBatch batch;
+    batch.setProgram(probePath());
+    batch.setTimeout(probeTimeoutMs);
+    batch.setMaxRunning(QThread::idealThreadCount());
+    // Like a modal dialog's exec(): the call returns when the probes are done,
+    // and meanwhile the window paints, moves and closes.
+    QEventLoop waiting;
+    connect(&batch, &ProbeBatch::finished, &waiting, &QEventLoop::quit);
+    connect(&batch, &ProbeBatch::progress, this, &DRUI::showProbeProgress);
+    const QPointer<DRUI> alive(this);
+    const QString shown = nowPlayingLabel ? nowPlayingLabel->text() : QString();
+    probeBatch = &batch;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    showProbeProgress(0, static_cast<int>(paths.size()));
+    batch.start(paths);
+    if (batch.isRunning())
+        waiting.exec();
+    QGuiApplication::restoreOverrideCursor();
+    if (!alive) // destroyed meanwhile; its destructor cancelled the batch
+        return std::nullopt;
+    probeBatch = nullptr;
+    // The wait also ends when the program quits: no probe may run on.
+    batch.cancel();
+    if (nowPlayingLabel)
+        nowPlayingLabel->setText(shown);
+    updateMenuStates();
+    if (!batch.isComplete())
+        return std::nullopt;
+    return batch.durations();
+}
+
+void DRUI::showProbeProgress(int finished, int total) {
+    if (nowPlayingLabel)
+        nowPlayingLabel->setText(QStringLiteral("    %1 of %2").arg(finished).arg(total));
+}
+
 void DRUI::addDvdFolder(const QString& folder) {
+    if (isAddingFiles())
+        return;
     const bool already = playList.contains(folder);
     PLAY_LIST_INFO entry;
     entry.kind = toInt(SourceKind::Dvd);
@@ -127,7 +177,7 @@ void DRUI::addDvdFolder(const QString& folder) {
 
 void DRUI::addBluRayTitle() {
     const QString key = controller->sourceKey();
-    if (key.isEmpty())
+    if (key.isEmpty() || isAddingFiles())
         return;
     const QString folder = disc.discFolder(key);
     const bool already = playList.contains(folder);
@@ -147,7 +197,7 @@ void DRUI::addBluRayTitle() {
 }
 
 void DRUI::PlayListItemDoubleClick(int row, int column) {
-    if (!playListTable)
+    if (!playListTable || isAddingFiles())
         return;
     QTableWidgetItem* item = playListTable->item(row, column);
     if (!item)

@@ -132,7 +132,7 @@ void DRUI::connectController() {
     connect(c, &PlaybackController::preparingStart, this, &DRUI::prepareStart);
     connect(c, &PlaybackController::started, this, [this] { markPlayingRow(); });
     connect(c, &PlaybackController::stopped, this, [this] {
-        if (nowPlayingLabel)
+        if (nowPlayingLabel && !isAddingFiles()) // the probes' progress stays
             nowPlayingLabel->clear();
     });
     connect(c, &PlaybackController::audioTracksRebuilt, this, &DRUI::rebuildAudioTracks);
@@ -235,6 +235,8 @@ TitleChoice DRUI::titleChoice(const QString& key) const {
 }
 
 void DRUI::VideoPlay() {
+    if (isAddingFiles())
+        return;
     controller->setStartVolume(volumeSlider ? volumeSlider->value() : 50);
     controller->setTitleChoice(titleChoice(controller->sourceKey()));
     controller->play();

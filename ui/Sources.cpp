@@ -37,12 +37,16 @@ bool hasSubFolderMatching(const QString& base, const char* needle) {
 } // namespace
 
 void DRUI::btnOpenFile() {
+    if (isAddingFiles())
+        return;
     const QStringList files = askOpenFiles();
     if (!files.isEmpty())
         addFiles(files);
 }
 
 void DRUI::btnLoadBDPath() {
+    if (isAddingFiles())
+        return;
     loadDiscFolder(askDiscFolder());
 }
 
@@ -60,7 +64,7 @@ QString DRUI::askDiscFolder() {
 
 void DRUI::loadDiscFolder(const QString& folder) {
     // A cancelled dialog gives a null text; an empty one names no folder either.
-    if (folder.isEmpty())
+    if (folder.isEmpty() || isAddingFiles())
         return;
     StopBtn();
 

@@ -23,7 +23,11 @@ public:
         setupWindow();
         setEnginePath(QCoreApplication::applicationDirPath() + "/fake-engine");
     }
-    QStringList askOpenFiles() override { return filesAnswer; }
+    int fileQuestions = 0;
+    QStringList askOpenFiles() override {
+        ++fileQuestions;
+        return filesAnswer;
+    }
     QString askDiscFolder() override { return folderAnswer; }
     void showRefusal(const QString& message) override {
         refusals << message;
@@ -32,14 +36,37 @@ public:
     }
 };
 
-// Logs its arguments (each NUL-terminated, an empty one ending the call), then
-// writes the probed file's contents to standard error, or hangs on "HANG".
+// Logs its arguments (each NUL-terminated, an empty one ending the call; one
+// write, so probes running side by side never mix their records), and to
+// `log`.runs "start PID" and, before it exits, "end PID". Then writes the
+// probed file's contents to standard error; hangs on "HANG"; on "GATE" waits
+// until FILE.go exists.
 inline bool writeFakeProbe(const QString& path, const QString& log) {
-    return writeBytes(
-        path,
-        "#!/bin/sh\n{ printf '%s\\0' \"$@\"; printf '\\0'; } >> '" + QFile::encodeName(log) +
-            "'\ncase \"$(head -c 4 < \"$2\")\" in HANG) exec sleep 60;; esac\ncat < \"$2\" >&2\nexit 1\n",
-        true);
+    const QByteArray logFile = "'" + QFile::encodeName(log) + "'";
+    const QByteArray runs = "'" + QFile::encodeName(log) + ".runs'";
+    return writeBytes(path,
+                      "#!/bin/sh\nprintf '%s\\0' \"$@\" '' >> " + logFile + "\nprintf 'start %s\\n' $$ >> " +
+                          runs +
+                          "\ncase \"$(head -c 4 < \"$2\")\" in HANG) exec sleep 60;;\n"
+                          "GATE) while [ ! -e \"$2.go\" ]; do sleep 0.02; done;; esac\n"
+                          "printf 'end %s\\n' $$ >> " +
+                          runs + "\ncat < \"$2\" >&2\nexit 1\n",
+                      true);
+}
+
+// The runs a fake probe logged: the process id of each start (+) and end (-).
+inline QList<qint64> loggedRuns(const QString& log) {
+    QFile file(log + QStringLiteral(".runs"));
+    QList<qint64> runs;
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.startsWith("start "))
+                runs << line.mid(6).toLongLong();
+            else if (line.startsWith("end "))
+                runs << -line.mid(4).toLongLong();
+        }
+    }
+    return runs;
 }
 
 // An engine that logs the folder it runs in and its arguments (in the

@@ -4,11 +4,19 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMimeData>
+#include <QPointer>
 #include <QTableWidget>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
+#include <QUrl>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
 
 #include "SourcesTestSupport.h"
@@ -41,6 +49,38 @@ void buildLayout(const QString& root, const QStringList& layout) {
     }
 }
 
+bool processGone(qint64 pid) {
+    return pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+}
+
+int startedProbes(const QList<qint64>& runs) {
+    return int(std::count_if(runs.begin(), runs.end(), [](qint64 run) { return run > 0; }));
+}
+
+int mostProbesAtOnce(const QList<qint64>& runs) {
+    int now = 0, most = 0;
+    for (qint64 run : runs)
+        most = qMax(most, now += run > 0 ? 1 : -1);
+    return most;
+}
+
+// Counts the window's paints while it is adding files.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(DRUI* window) : window(window) { window->installEventFilter(this); }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == window && event->type() == QEvent::Paint && window->isAddingFiles())
+            ++paints;
+        return false;
+    }
+
+private:
+    DRUI* window;
+};
+
 } // namespace
 
 class TestSources : public QObject {
@@ -55,13 +95,38 @@ class TestSources : public QObject {
         return home.path("media/" + name);
     }
 
+    // Clips whose probes end only when the test lets them go (FILE.go).
+    QStringList gatedClips(const QString& stem, int count) {
+        QStringList clips;
+        for (int i = 0; i < count; ++i)
+            clips << media(QStringLiteral("%1 %2.mp4").arg(stem).arg(i),
+                           "GATE\n  Duration: 00:00:1" + QByteArray::number(i) + ".00\n");
+        return clips;
+    }
+
+    // Runs `step` on every turn of the window thread's event loop (a 0 ms
+    // timer) while window.addFiles(files) waits for its probes.
+    void addWhileTicking(DRUI& window, const QStringList& files, const std::function<void()>& step) {
+        QTimer ticker;
+        const QPointer<DRUI> alive(&window); // the step may destroy it
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            if (alive && alive->isAddingFiles())
+                step();
+        });
+        ticker.start(0);
+        window.addFiles(files);
+    }
+
 private slots:
     void initTestCase() {
         ScriptedWindow window;
         QVERIFY(window.probePath().endsWith("/Kestrune Zyl Player/tool.exe"));
         QVERIFY(writeFakeProbe(window.probePath(), probeLog));
     }
-    void init() { QFile::remove(probeLog); }
+    void init() {
+        QFile::remove(probeLog);
+        QFile::remove(probeLog + ".runs");
+    }
 
     void listing() {
         const QString root = freshFolder();
@@ -198,11 +263,146 @@ private slots:
         ScriptedWindow window;
         window.addFiles(paths);
         QDir::setCurrent(previous);
-        QCOMPARE(loggedCalls(probeLog).size(), paths.size());
-        for (int i = 0; i < paths.size(); ++i) {
-            QCOMPARE(loggedCalls(probeLog)[i], (QStringList{"-i", paths[i]}));
+        // Probes run side by side: each name reached one of them, in any order.
+        QList<QStringList> calls = loggedCalls(probeLog), expected;
+        for (const QString& path : paths)
+            expected << QStringList{"-i", path};
+        std::sort(calls.begin(), calls.end());
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(calls, expected);
+        for (int i = 0; i < paths.size(); ++i)
             QCOMPARE(window.playListModel().entries()[i].duration, QStringLiteral("00:00:0%1").arg(i));
+    }
+
+    // While the probes run the window thread keeps turning: a 0 ms timer
+    // fires, the window paints, the now-playing area counts the files read
+    // and the cursor shows work; nothing else may start meanwhile. The probes
+    // finish in another order than the list's (each time the pool is full the
+    // newest is let go), yet rows, lengths and the file that plays are the
+    // list's, and no more probes run at once than there are cores.
+    void batchKeepsWindowLive() {
+        ScriptedWindow window;
+        window.setProbeTimeout(2000); // probes run one after another would each end here
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QString first = media("first.mp4", "  Duration: 00:00:05.00\n");
+        window.addFiles({first});
+        QVERIFY(window.playback().isPlaying());
+        QFile::remove(probeLog + ".runs");
+
+        const QStringList files = gatedClips("gated", 4);
+        const QString other = media("other.mp4", "  Duration: 00:00:09.00\n");
+        const QString dvd = freshFolder();
+        buildLayout(dvd, {"d:VIDEO_TS"});
+        const int most = qMin(QThread::idealThreadCount(), int(files.size()));
+        auto* label = window.part<QLabel>("nowPlayingLabel");
+        PaintCounter painted(&window);
+        QStringList progress;
+        int released = 0, ticks = 0;
+        bool busyCursor = true, othersRefused = false;
+        addWhileTicking(window, files, [&] {
+            ++ticks;
+            window.update();
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            busyCursor = busyCursor && cursor && cursor->shape() == Qt::BusyCursor;
+            const int started = startedProbes(loggedRuns(probeLog));
+            const QString shows = QStringLiteral("%1 of %2").arg(released).arg(files.size());
+            if (released == files.size() || started < qMin(most + released, int(files.size())) ||
+                label->text().trimmed() != shows)
+                return;
+            progress << shows;
+            if (released == 1) {
+                window.filesAnswer = {other};
+                window.btnOpenFile();
+                window.addFiles({other});
+                window.PlayListItemDoubleClick(0, 0);
+                window.PlayNext();
+                window.VideoPlay();
+                window.loadDiscFolder(dvd);
+                QMimeData data;
+                data.setUrls({QUrl::fromLocalFile(other)});
+                QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(&window, &drop);
+                othersRefused = !drop.isAccepted() && window.fileQuestions == 0 &&
+                                window.playListModel().size() == 1 && window.playback().isPlaying() &&
+                                window.playback().playingSource() == first;
+            }
+            // The batch starts probes in list order and a new one only when
+            // one ended: with the pool full, the running ones are the first
+            // `started` (their own logs may come in any order).
+            for (int i = started - 1; i >= 0; --i) {
+                if (!QFile::exists(files[i] + ".go")) {
+                    writeBytes(files[i] + ".go", "");
+                    break;
+                }
+            }
+            ++released;
+        });
+        QVERIFY(ticks > 0);
+        QVERIFY(painted.paints > 0);
+        QVERIFY(busyCursor);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(progress, (QStringList{"0 of 4", "1 of 4", "2 of 4", "3 of 4"}));
+        QVERIFY(othersRefused);
+        QCOMPARE(mostProbesAtOnce(loggedRuns(probeLog)), most);
+        QCOMPARE(loggedCalls(probeLog).size(), 1 + files.size()); // none for the refused file
+
+        QStringList paths, durations;
+        for (const PLAY_LIST_INFO& entry : window.playListModel().entries()) {
+            paths << entry.path;
+            durations << entry.duration;
         }
+        QCOMPARE(paths, QStringList{first} + files);
+        QCOMPARE(durations, (QStringList{"00:00:05", "00:00:10", "00:00:11", "00:00:12", "00:00:13"}));
+        QCOMPARE(window.playback().playingSource(), files[0]);
+        QCOMPARE(window.playback().mediaLength(), 10LL);
+        QVERIFY(kzp::test::waitUntil([&] {
+            window.update();
+            return label->text().trimmed() == "gated 0.mp4";
+        }));
+    }
+
+    // Closing the window, destroying it or the program quitting (a signal,
+    // the session ending) while probes run: addFiles() returns, nothing is
+    // added or played, no probe runs on.
+    void endingDuringBatch_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("close") << "close";
+        QTest::newRow("destroy") << "destroy";
+        QTest::newRow("quit") << "quit";
+    }
+    void endingDuringBatch() {
+        QFETCH(QString, how);
+        auto* window = new ScriptedWindow;
+        const QPointer<ScriptedWindow> alive(window);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QTimer::singleShot(0, this, [&] {
+            addWhileTicking(*window, gatedClips(how, 3), [&] {
+                if (startedProbes(loggedRuns(probeLog)) == 0)
+                    return;
+                if (how == "close")
+                    window->close();
+                else if (how == "destroy")
+                    delete window;
+                else
+                    QCoreApplication::quit();
+            });
+            QCoreApplication::quit(); // destroyed: nothing else ends the loop
+        });
+        QCoreApplication::exec(); // as in the program, where quit() ends every loop
+        QVERIFY(!QGuiApplication::overrideCursor());
+        const QList<qint64> runs = loggedRuns(probeLog);
+        QVERIFY(!runs.isEmpty());
+        for (qint64 run : runs)
+            QVERIFY(processGone(run));
+        QCOMPARE(bool(alive), how != "destroy");
+        if (alive) {
+            QVERIFY(!window->isAddingFiles());
+            QVERIFY(window->playListModel().isEmpty());
+            QVERIFY(!window->playback().hasEngine());
+        }
+        delete alive.data();
     }
 
     void folderDetection_data() {

@@ -1,0 +1,127 @@
+#include "media/ProbeBatch.h"
+
+#include <QProcess>
+#include <QThread>
+#include <QTimer>
+#include <QVariant>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+namespace {
+
+// How long a killed probe may take to be reaped before it is given up on.
+constexpr int kReapMs = 5000;
+const char* const kTimedOut = "kzpTimedOut";
+// Probes yield the processor to the window: with all cores probing, a window
+// thread of equal priority waited up to several hundred milliseconds to paint
+// on a busy machine.
+constexpr int kProbeNiceness = 10;
+
+} // namespace
+
+ProbeBatch::ProbeBatch(QObject* parent) : QObject(parent), maxRunning(qMax(1, QThread::idealThreadCount())) {}
+
+ProbeBatch::~ProbeBatch() {
+    stopAll();
+}
+
+void ProbeBatch::start(const QStringList& fileList) {
+    if (state != State::Idle)
+        return;
+    files = fileList;
+    results = QStringList(files.size(), QString());
+    state = State::Running;
+    // Without a program every file has no duration, as runProbe() says.
+    if (programPath.isEmpty()) {
+        next = done = total();
+        if (total() > 0)
+            emit progress(done, total());
+    }
+    launchProbes();
+}
+
+void ProbeBatch::cancel() {
+    if (state != State::Running)
+        return;
+    state = State::Cancelled;
+    stopAll();
+    emit finished();
+}
+
+void ProbeBatch::stopAll() {
+    const QList<QProcess*> probes = running.keys();
+    running.clear();
+    for (QProcess* probe : probes) {
+        probe->disconnect(this);
+        probe->kill();
+        probe->waitForFinished(kReapMs);
+        delete probe;
+    }
+}
+
+void ProbeBatch::launchProbes() {
+    // A probe that fails to start ends inside launch(); the loop here goes on
+    // instead of recursing once per file.
+    if (launching)
+        return;
+    launching = true;
+    while (state == State::Running && running.size() < maxRunning && next < total())
+        launch(next++);
+    launching = false;
+    if (state == State::Running && running.isEmpty() && next >= total()) {
+        state = State::Complete;
+        emit finished();
+    }
+}
+
+void ProbeBatch::launch(int index) {
+    auto* probe = new QProcess(this);
+    // Only standard error matters; anything else must neither fill memory nor
+    // leave the probe waiting for input.
+    probe->setStandardOutputFile(QProcess::nullDevice());
+    probe->setStandardInputFile(QProcess::nullDevice());
+    running.insert(probe, index);
+#ifdef Q_OS_UNIX
+    probe->setChildProcessModifier([] { [[maybe_unused]] const int ignored = ::nice(kProbeNiceness); });
+#endif
+    connect(probe, &QProcess::finished, this, [this, probe] {
+        probeEnded(probe, probe->property(kTimedOut).toBool()
+                              ? QString()
+                              : durationFromProbeOutput(probe->readAllStandardError()));
+    });
+    connect(probe, &QProcess::errorOccurred, this, [this, probe](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) // no finished() follows
+            probeEnded(probe, QString());
+    });
+    if (timeoutMs >= 0) {
+        // The limit counts from the start, as runProbe()'s deadline does; the
+        // killed probe ends through finished() like any other.
+        auto* limit = new QTimer(probe);
+        limit->setSingleShot(true);
+        connect(limit, &QTimer::timeout, probe, [probe] {
+            probe->setProperty(kTimedOut, true);
+            probe->kill();
+        });
+        limit->start(timeoutMs);
+    }
+    probe->start(programPath, {QStringLiteral("-i"), files[index]});
+}
+
+void ProbeBatch::probeEnded(QProcess* probe, const QString& duration) {
+    const auto found = running.constFind(probe);
+    if (found == running.constEnd())
+        return;
+    const int index = found.value();
+    running.erase(found);
+    if (auto* limit = probe->findChild<QTimer*>())
+        limit->stop();
+    // Not deleted here: this runs inside one of the probe's own signals.
+    probe->disconnect(this);
+    probe->deleteLater();
+    results[index] = duration;
+    ++done;
+    emit progress(done, total());
+    launchProbes();
+}
