@@ -12,7 +12,7 @@
 inline constexpr int kEngineQuitGraceMs = 1500;
 
 struct EngineSource {
-    QString path;             // file, DVD folder or disc folder
+    QString path; // file, DVD folder or disc folder
     SourceKind kind = SourceKind::File;
     bool titleChosen = false; // a Blu-ray title was picked
     bool hasTitle = false;    // ... and its number is known

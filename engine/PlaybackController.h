@@ -36,9 +36,9 @@ enum class AudioChannel { Stereo, Left, Right };
 
 // What the disc model knows of the source's title, handed over before a start.
 struct TitleChoice {
-    bool hasTitle = false;    // the title's number is known
-    qint32 title = 0;         // its number
-    qint32 audioChoice = -1;  // chosen audio entry (0 "Disable", n the n-th); -1 none recorded
+    bool hasTitle = false;   // the title's number is known
+    qint32 title = 0;        // its number
+    qint32 audioChoice = -1; // chosen audio entry (0 "Disable", n the n-th); -1 none recorded
     qint32 subtitleChoice = -1;
 };
 

@@ -10,9 +10,9 @@
 
 #include "media/DiscPicture.h"
 #include "media/DiscScan.h"
+#include "ui/DRUI.h"
 #include "util/DisplayText.h"
 #include "util/SourceKind.h"
-#include "ui/DRUI.h"
 #include "util/TimeFormat.h"
 
 namespace {

@@ -289,8 +289,8 @@ void DRUI::createWidgets() {
     column->addLayout(upper, 1);
 
     startButtonColumn = new QVBoxLayout;
-    openFileButton = makeStartButton(caption("MainWnd/OpenFile"), QStringLiteral(":/image/MoviesFolder.png"),
-                                     background);
+    openFileButton =
+        makeStartButton(caption("MainWnd/OpenFile"), QStringLiteral(":/image/MoviesFolder.png"), background);
     openFileButton->setObjectName(QStringLiteral("openFileButton"));
     connect(openFileButton, SIGNAL(clicked()), this, SLOT(btnOpenFile()));
     openFolderButton =
@@ -395,7 +395,8 @@ void DRUI::createWidgets() {
     progressSlider->setObjectName(QStringLiteral("progressSlider"));
     progressSlider->setRange(0, 100);
     progressSlider->setEnabled(false);
-    progressSlider->setStyleSheet(QLatin1String(kzp::styles::slider) + QLatin1String(kzp::styles::blackSlider));
+    progressSlider->setStyleSheet(QLatin1String(kzp::styles::slider) +
+                                  QLatin1String(kzp::styles::blackSlider));
     connect(progressSlider, SIGNAL(sliderPressed()), this, SLOT(SliderPress()));
     connect(progressSlider, SIGNAL(sliderMoved(int)), this, SLOT(SliderSeek(int)));
     connect(progressSlider, SIGNAL(sliderReleased()), this, SLOT(SliderRelease()));

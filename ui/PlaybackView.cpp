@@ -115,15 +115,16 @@ void DRUI::connectController() {
     });
     connect(c, &PlaybackController::playIconChanged, this, [this](bool showsPause) {
         if (playButton)
-            playButton->setIcon(QIcon(showsPause ? QStringLiteral(":/image/pause.png")
-                                                 : QStringLiteral(":/image/play.png")));
+            playButton->setIcon(
+                QIcon(showsPause ? QStringLiteral(":/image/pause.png") : QStringLiteral(":/image/play.png")));
     });
-    connect(c, &PlaybackController::playPauseEntryChanged, this, [this](const char* key, const QString& data) {
-        if (!playPauseAction)
-            return;
-        playPauseAction->setText(caption(key));
-        playPauseAction->setData(data);
-    });
+    connect(c, &PlaybackController::playPauseEntryChanged, this,
+            [this](const char* key, const QString& data) {
+                if (!playPauseAction)
+                    return;
+                playPauseAction->setText(caption(key));
+                playPauseAction->setData(data);
+            });
     connect(c, &PlaybackController::volumeChanged, this, [this](int value, bool muted) {
         if (volumeSlider)
             volumeSlider->setValue(value);
@@ -137,7 +138,8 @@ void DRUI::connectController() {
     });
     connect(c, &PlaybackController::audioTracksRebuilt, this, &DRUI::rebuildAudioTracks);
     connect(c, &PlaybackController::subtitleTracksRebuilt, this, &DRUI::rebuildSubtitleTracks);
-    connect(c, &PlaybackController::audioTrackChecked, this, [this](int entry) { checkOnly(audioTrackMenu, entry); });
+    connect(c, &PlaybackController::audioTrackChecked, this,
+            [this](int entry) { checkOnly(audioTrackMenu, entry); });
     connect(c, &PlaybackController::subtitleTrackChecked, this,
             [this](int entry) { checkOnly(subtitleTrackMenu, entry); });
 }
@@ -212,9 +214,8 @@ QString DRUI::enginePath() const {
 }
 
 void DRUI::setEnginePath(const QString& path) {
-    controller->setEngineProgram(path.isEmpty() ? QCoreApplication::applicationDirPath() +
-                                                      QStringLiteral("/Player.exe")
-                                                : path);
+    controller->setEngineProgram(
+        path.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/Player.exe") : path);
 }
 
 void DRUI::writeEngine(const QByteArray& command) {

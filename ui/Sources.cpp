@@ -53,9 +53,9 @@ void DRUI::btnLoadBDPath() {
 QStringList DRUI::askOpenFiles() {
     // The dialog starts where the engine last ran: the folder a disc title
     // played from, else the player's own working folder.
-    const QString start = controller->engineFolder().isEmpty() ? QStringLiteral(".") : controller->engineFolder();
-    return QFileDialog::getOpenFileNames(this, QString(), start,
-                                         QLatin1String(kOpenFileFilter));
+    const QString start =
+        controller->engineFolder().isEmpty() ? QStringLiteral(".") : controller->engineFolder();
+    return QFileDialog::getOpenFileNames(this, QString(), start, QLatin1String(kOpenFileFilter));
 }
 
 QString DRUI::askDiscFolder() {

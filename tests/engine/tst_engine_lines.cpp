@@ -9,8 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include "config/DataFolder.h"
 #include "common/Files.h"
+#include "config/DataFolder.h"
 #include "engine/EngineCommands.h"
 #include "engine/EngineLine.h"
 #include "engine/Snapshots.h"

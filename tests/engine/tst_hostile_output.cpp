@@ -90,10 +90,8 @@ void HostileOutputTest::snapshotNamesAndFormats() {
     rig.play("formats.mkv");
     QVERIFY(rig.fake.waitForCommand("volume 50 2"));
     int requests = 0;
-    for (const auto& [format, detected] : {std::pair<QString, QByteArray>{"PNG", "png"},
-                                            {"BMP", "bmp"},
-                                            {"JPEG", "jpeg"},
-                                            {"JPG", "jpeg"}}) {
+    for (const auto& [format, detected] :
+         {std::pair<QString, QByteArray>{"PNG", "png"}, {"BMP", "bmp"}, {"JPEG", "jpeg"}, {"JPG", "jpeg"}}) {
         rig.c.setSnapshotFormat(format);
         // Two requests in a row, one file each: the same second must not overwrite.
         rig.c.requestSnapshot();
@@ -259,7 +257,8 @@ void HostileOutputTest::staleRequestsLapse() {
     const QByteArray picture = userPicture();
     const QString shots = snapshotFolder(rig.folder());
     auto untouched = [&] {
-        return kzp::test::readBytes(engineLike) == picture && (!QDir(shots).exists() || QDir(shots).isEmpty());
+        return kzp::test::readBytes(engineLike) == picture &&
+               (!QDir(shots).exists() || QDir(shots).isEmpty());
     };
     QVERIFY(kzp::test::writeBytes(engineLike, picture));
     rig.fake.setScript({"@on screenshot => @exit 0"}); // dies instead of answering

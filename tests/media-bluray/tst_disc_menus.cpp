@@ -218,7 +218,8 @@ void DiscMenusTest::hostilePictures() {
         QVERIFY2(!release.released(), "the disc page waited on a pipe");
     }
     QVERIFY(window->part<QLabel>("discPictureLabel")->pixmap().isNull());
-    QCOMPARE(window->part<QLabel>("discNameLabel")->text(), kind == "metadata pipe" ? QString() : QString("Hostile"));
+    QCOMPARE(window->part<QLabel>("discNameLabel")->text(),
+             kind == "metadata pipe" ? QString() : QString("Hostile"));
     QVERIFY(window->discModel().hasTitle(window->playback().sourceKey()));
 }
 
