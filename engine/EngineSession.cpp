@@ -90,26 +90,27 @@ QProcess* EngineSession::release() {
 }
 
 void EngineSession::discard() {
-    QProcess* old = release();
-    if (!old)
-        return;
-    if (old->state() != QProcess::NotRunning) {
-        old->kill();
-        old->waitForFinished(1000);
-    }
-    delete old;
+    finish(false);
 }
 
 void EngineSession::end() {
+    finish(true);
+}
+
+void EngineSession::finish(bool askFirst) {
     QProcess* old = release();
     if (!old)
         return;
     if (old->state() != QProcess::NotRunning) {
-        // Ask first: a quitting engine releases its window and sound device
-        // cleanly. One that does not answer within the grace is killed.
-        old->write(engine_commands::quit());
-        old->waitForBytesWritten(200);
-        if (!old->waitForFinished(kEngineQuitGraceMs)) {
+        // Ask first where there is time: a quitting engine releases its window
+        // and sound device cleanly. One that does not answer is killed.
+        bool quit = false;
+        if (askFirst) {
+            old->write(engine_commands::quit());
+            old->waitForBytesWritten(200);
+            quit = old->waitForFinished(kEngineQuitGraceMs);
+        }
+        if (!quit) {
             old->kill();
             old->waitForFinished(1000);
         }

@@ -57,6 +57,8 @@ private:
     void handleLine(const QByteArray& line);
     void processEnded(QProcess* which);
     QProcess* release();
+    // Ends the engine held now: quit and grace first when askFirst, else killed at once.
+    void finish(bool askFirst);
 
     QProcess* process = nullptr;
     bool outputPaused = false;
