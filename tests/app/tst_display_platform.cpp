@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "app/DisplayPlatform.h"
+#include "common/Processes.h"
 #include "common/TestEnv.h"
 
 class TestDisplayPlatform : public QObject {
@@ -56,7 +57,7 @@ private slots:
         QVERIFY2(!qgetenv("DISPLAY").isEmpty(), "runs under tests/run-xvfb.sh");
         QTemporaryDir work, runtime;
         QVERIFY(work.isValid() && runtime.isValid());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = kzp::test::playerEnvironment();
         env.remove("QT_QPA_PLATFORM");
         env.remove("DBUS_SESSION_BUS_ADDRESS");
         env.insert("XDG_SESSION_TYPE", "wayland");

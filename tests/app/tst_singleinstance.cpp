@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "app/SingleInstance.h"
+#include "common/Processes.h"
 #include "common/TestEnv.h"
 
 namespace {
@@ -205,7 +206,7 @@ void TestSingleInstance::init() {
 }
 
 QProcessEnvironment TestSingleInstance::environment(const QByteArray& hooks) const {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = kzp::test::playerEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("XDG_RUNTIME_DIR", runtimeDir->path());
     env.insert("TMPDIR", tempDir->path());

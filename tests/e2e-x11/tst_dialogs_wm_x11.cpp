@@ -103,7 +103,7 @@ public:
         if (!kzp::test::writeBytes(data + "RecentConfig.txt", clip.toLocal8Bit() + "\n"))
             return false;
         const QString bin = QCoreApplication::applicationDirPath();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = kzp::test::playerEnvironment();
         env.insert("HOME", home);
         env.insert("XDG_DATA_HOME", home + "/data");
         env.insert("XDG_RUNTIME_DIR", dir.path()); // a single-instance lock of its own (mode 0700)

@@ -92,7 +92,7 @@ public:
             return false;
         recent.close();
 
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = kzp::test::playerEnvironment();
         env.insert("HOME", home);
         env.insert("XDG_DATA_HOME", home + "/data");
         env.insert("XDG_RUNTIME_DIR", dir.path()); // a single-instance lock of its own (mode 0700)

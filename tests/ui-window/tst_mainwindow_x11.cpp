@@ -19,7 +19,7 @@ private slots:
         if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
             QSKIP("xdotool is not installed");
         QTemporaryDir home;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = kzp::test::playerEnvironment();
         env.insert(QStringLiteral("HOME"), home.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
