@@ -47,3 +47,20 @@ bool addRecentFile(QStringList& entries, const QString& path) {
         entries.removeLast();
     return true;
 }
+
+void RecentFileList::load(const QString& filePath) {
+    file = filePath;
+    list = readRecentFiles(filePath);
+}
+
+bool RecentFileList::add(const QString& path) {
+    if (!addRecentFile(list, path))
+        return false;
+    writeRecentFiles(file, list);
+    return true;
+}
+
+void RecentFileList::clear() {
+    list.clear();
+    QFile::remove(file);
+}

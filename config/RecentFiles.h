@@ -9,3 +9,20 @@ bool writeRecentFiles(const QString& filePath, const QStringList& entries);
 // Inserts path at the front unless present (exact comparison); when the list then
 // holds more than 10 entries the last one is dropped. Returns true when changed.
 bool addRecentFile(QStringList& entries, const QString& path);
+
+// The recent-files list and the file that keeps it.
+class RecentFileList {
+public:
+    // Reads the list from `filePath`, where later changes are written.
+    void load(const QString& filePath);
+    // Adds `path` as addRecentFile() does and, when the list changed, rewrites
+    // the file. True when the list changed.
+    bool add(const QString& path);
+    // Empties the list and removes its file.
+    void clear();
+    const QStringList& entries() const { return list; }
+
+private:
+    QString file;
+    QStringList list;
+};

@@ -21,6 +21,9 @@ namespace {
 
 constexpr int kWidth = 680;
 
+// The snapshot formats offered, in the order of their indexes.
+const QStringList kFormats = {QStringLiteral("JPEG"), QStringLiteral("PNG"), QStringLiteral("BMP")};
+
 // The whitespace between the pieces has no effect on the style.
 const QString kBlueButtonStyle =
     QStringLiteral("QPushButton{background-color:rgb(48, 81, 109);"
@@ -106,6 +109,10 @@ CProcessUI::~CProcessUI() {
     formats = nullptr;
 }
 
+void CProcessUI::setFormatText(const QString& text) {
+    chosenFormat = qMax(0, kFormats.indexOf(text));
+}
+
 QString CProcessUI::formatText() const {
     return formats ? formats->currentText() : QString();
 }
@@ -165,7 +172,7 @@ void CProcessUI::setupPreferences() {
     formats->setObjectName(QStringLiteral("formatBox"));
     formats->setGeometry(180, 40, 150, 25);
     formats->setFont(calibri(12));
-    formats->addItems({QStringLiteral("JPEG"), QStringLiteral("PNG"), QStringLiteral("BMP")});
+    formats->addItems(kFormats);
     formats->setCurrentIndex(chosenFormat);
     // The list drops down under the box instead of covering it.
     auto* dropDown = new DropDownStyle;

@@ -25,6 +25,8 @@ public:
     int resultFlag() const { return result; }
     int formatIndex() const { return chosenFormat; }
     void setFormatIndex(int index) { chosenFormat = index; }
+    // Chooses the entry reading `text`; the first (JPEG) when none does.
+    void setFormatText(const QString& text);
     QString formatText() const;
     QString folder() const { return folderText; }
     QLineEdit* folderField() const { return folderEdit; }

@@ -12,6 +12,7 @@
 
 #include <optional>
 
+#include "config/RecentFiles.h"
 #include "engine/PlaybackController.h"
 #include "media/DiscModel.h"
 #include "media/PlayListInfo.h"
@@ -85,8 +86,8 @@ public:
     template <typename T> T* part(const QString& objectName) const {
         return qobject_cast<T*>(part(objectName));
     }
-    bool isFullScreenMode() const { return isFullScreen; }
-    QStringList recentEntries() const { return recentFiles; }
+    bool isFullScreenMode() const { return isFullScreen(); }
+    QStringList recentEntries() const { return recentFiles.entries(); }
 
 public slots:
     void BDMenuOperate(QAction* action);
@@ -182,10 +183,7 @@ private:
     PlaybackController* controller = nullptr;
     PlayListModel playList;
     DiscModel disc;
-    QString dataFolder;
-    QStringList recentFiles;
-    int snapshotFormatIndex = 0;
-    bool isFullScreen = false;
+    RecentFileList recentFiles;
     int probeTimeoutMs = 20000;       // a probe running longer is killed: no duration
     ProbeBatch* probeBatch = nullptr; // the probes addFiles() waits for
 

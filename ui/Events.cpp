@@ -85,13 +85,12 @@ void DRUI::leaveFullScreen() {
     if (controlPanel)
         controlPanel->show();
     showNormal();
-    isFullScreen = false;
 }
 
 void DRUI::FullScreenBtn() {
     if (controller->isStopped())
         return;
-    if (!isFullScreen) {
+    if (!isFullScreen()) {
         if (menuStrip)
             menuStrip->hide();
         if (controlPanel)
@@ -99,7 +98,6 @@ void DRUI::FullScreenBtn() {
         if (playListTable)
             playListTable->hide();
         showFullScreen();
-        isFullScreen = true;
     } else {
         leaveFullScreen();
     }
@@ -108,7 +106,7 @@ void DRUI::FullScreenBtn() {
 void DRUI::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         // Not tied to the engine: playback may have ended while full screen.
-        if (isFullScreen)
+        if (isFullScreen())
             leaveFullScreen();
         event->accept();
         return;

@@ -191,8 +191,7 @@ void DRUI::setupWindow() {
 }
 
 void DRUI::prepareDataFolder() {
-    dataFolder = ::prepareDataFolder(QCoreApplication::applicationDirPath());
-    controller->setDataFolder(dataFolder);
+    controller->setDataFolder(::prepareDataFolder(QCoreApplication::applicationDirPath()));
 }
 
 QObject* DRUI::part(const QString& objectName) const {
@@ -460,7 +459,7 @@ void DRUI::createWidgets() {
 }
 
 void DRUI::btnOpenSnapshotFolder() {
-    QString folder = readOutputPath(dataFolder);
+    QString folder = readOutputPath(controller->dataFolderPath());
     if (folder.isEmpty())
         folder = defaultSnapshotFolder();
     if (!QDir(folder).exists())

@@ -141,7 +141,7 @@ void DRUI::createFileMenu(QPushButton* button) {
     addEntry(fileMenu, caption("MainWnd/Eject"), QStringLiteral("Eject"));
     addEntry(fileMenu, caption("MainWnd/Close"), QStringLiteral("Close"));
 
-    recentFiles = readRecentFiles(dataFolderPath() + QLatin1String(kRecentFileName));
+    recentFiles.load(dataFolderPath() + QLatin1String(kRecentFileName));
     refreshRecentFilesMenu();
 
     attachMenu(button, fileMenu);
@@ -287,7 +287,6 @@ void DRUI::BDFileMenu(QAction* action) {
     } else if (data == QLatin1String("Close")) {
         btnCloseSlot();
     } else if (data == QLatin1String("Clear Menu")) {
-        recentFiles.clear();
         // The entry being triggered is one of these: free them once its
         // signal has returned.
         if (recentFilesMenu) {
@@ -298,7 +297,7 @@ void DRUI::BDFileMenu(QAction* action) {
                     entry->deleteLater();
             }
         }
-        QFile::remove(dataFolderPath() + QLatin1String(kRecentFileName));
+        recentFiles.clear();
     } else if (!data.isEmpty() && data != QLatin1String("Recent Files")) {
         if (isAddingFiles())
             return;
@@ -408,13 +407,11 @@ void DRUI::BDHelpMenu(QAction* action) {
 
 int DRUI::runPreferences() {
     CProcessUI dialog;
-    dialog.setFormatIndex(snapshotFormatIndex);
+    dialog.setFormatText(controller->snapshotFormat());
     dialog.setupPreferences();
     dialog.exec();
-    if (dialog.resultFlag() == 0) {
-        snapshotFormatIndex = dialog.formatIndex();
+    if (dialog.resultFlag() == 0)
         controller->setSnapshotFormat(dialog.formatText());
-    }
     return dialog.resultFlag();
 }
 
@@ -442,7 +439,7 @@ void DRUI::refreshRecentFilesMenu() {
     // and both the place and the name show; the tooltip holds the whole path.
     recentFilesMenu->setToolTipsVisible(true);
     const QFontMetrics metrics(recentFilesMenu->font());
-    for (const QString& entry : std::as_const(recentFiles)) {
+    for (const QString& entry : recentFiles.entries()) {
         QAction* action = recentFilesMenu->addAction(
             display_text::forMenu(metrics.elidedText(entry, Qt::ElideMiddle, kRecentEntryWidth)));
         action->setData(entry);

@@ -92,7 +92,7 @@ void DRUI::appendPlayListRows(const QList<PLAY_LIST_INFO>& entries) {
 }
 
 QString DRUI::probePath() const {
-    return dataFolder + QStringLiteral("tool.exe");
+    return controller->dataFolderPath() + QStringLiteral("tool.exe");
 }
 
 QString DRUI::probeDuration(const QString& file) {

@@ -157,11 +157,8 @@ void DRUI::prepareStart(const QString& source, SourceKind kind) {
         if (chapterMenu)
             chapterMenu->clear();
     }
-    if (addRecentFile(recentFiles, source)) {
-        const QString folder = dataFolder.isEmpty() ? dataFolderPath() : dataFolder;
-        writeRecentFiles(folder + QStringLiteral("RecentConfig.txt"), recentFiles);
+    if (recentFiles.add(source))
         refreshRecentFilesMenu();
-    }
     if (audioChannelMenu) {
         const QList<QAction*> channels = audioChannelMenu->actions();
         for (int i = 0; i < channels.size(); ++i) {

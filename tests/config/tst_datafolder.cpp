@@ -32,6 +32,7 @@ private slots:
     void recentRoundTrip();
     void addRecent_data();
     void addRecent();
+    void recentListKeepsItsFile();
 
 private:
     QString home;
@@ -249,6 +250,22 @@ void TestDataFolder::addRecent() {
     }
     QCOMPARE(entries.first(), path);
     QCOMPARE(entries.mid(1), original.mid(0, after - 1));
+}
+
+void TestDataFolder::recentListKeepsItsFile() {
+    const QString file = scratch->path() + "/RecentConfig.txt";
+    QVERIFY(writeBytes(file, "/old.mkv\n"));
+    RecentFileList list;
+    list.load(file);
+    QVERIFY(list.add("/new.mkv"));
+    QCOMPARE(readBytes(file), QByteArray("/new.mkv\n/old.mkv\n"));
+    QVERIFY(QFile::remove(file));
+    QVERIFY(!list.add("/old.mkv")); // unchanged: the file is not written again
+    QVERIFY(!QFile::exists(file));
+    QVERIFY(list.add("/third.mkv"));
+    list.clear();
+    QVERIFY(list.entries().isEmpty());
+    QVERIFY(!QFile::exists(file));
 }
 
 QTEST_GUILESS_MAIN(TestDataFolder)

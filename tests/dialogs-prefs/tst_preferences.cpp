@@ -90,6 +90,18 @@ private slots:
         QVERIFY(blue.contains("background-color:rgb(48, 81, 109);\t\t\t\t\t\t\t\t   color: white;"));
     }
 
+    // The window keeps the format as the text it saves with ("JPG" at start).
+    void formatChosenByText() {
+        const QList<QPair<QString, int>> cases = {
+            {"PNG", 1}, {"BMP", 2}, {"JPEG", 0}, {"JPG", 0}, {"gif", 0}};
+        for (const auto& [text, index] : cases) {
+            CProcessUI dialog;
+            dialog.setFormatText(text);
+            dialog.setupPreferences();
+            QCOMPARE(dialog.formatBox()->currentIndex(), index);
+        }
+    }
+
     void startsWithDefaultOrStoredFolder() {
         {
             CProcessUI dialog;

@@ -2,8 +2,10 @@
 
 // Shared pieces of the engine tests: sources to play, the controller's
 // refresh timer and the session's process (to watch the clock and the pipe
-// without fixed waits), and the snapshot name pattern.
+// without fixed waits), the snapshot name pattern, and a controller wired to
+// the fake engine.
 
+#include <QDir>
 #include <QFile>
 #include <QList>
 #include <QProcess>
@@ -47,3 +49,52 @@ inline QList<QByteArray> withoutPolls(QList<QByteArray> commands) {
     commands.removeAll("get_time_pos");
     return commands;
 }
+
+// A controller wired to the fake engine, with its own data folder.
+struct Rig {
+    FakeEngine fake;
+    QTemporaryDir media;
+    QTemporaryDir data;
+    PlaybackController c;
+
+    Rig() {
+        c.setEngineProgram(FakeEngine::program());
+        c.setDataFolder(folder());
+    }
+    QString folder() const { return data.path() + '/'; }
+    // Plays a new file (or, for DVDs and discs, a folder) of `length` seconds.
+    QString play(const QString& name = QStringLiteral("clip.mkv"), qint64 length = 100,
+                 SourceKind kind = SourceKind::File) {
+        QString source = media.filePath(name);
+        if (kind == SourceKind::File)
+            makeSource(media, name);
+        else
+            QDir().mkpath(source);
+        c.setCurrentSource(source);
+        c.setSourceKind(kind);
+        c.setMediaLength(length);
+        c.play();
+        return source;
+    }
+    // Everything written before this call has reached the engine.
+    bool roundTrip() {
+        static int n = 0;
+        const QByteArray marker = "marker " + QByteArray::number(++n);
+        c.send(marker + '\n');
+        return fake.waitForCommand(marker);
+    }
+    bool timerActive() const { return refreshTimer(c)->isActive(); }
+    // A screenshot report as if the engine had printed it.
+    void feed(const QByteArray& line) { emit c.session()->screenshotReported(line + '\n'); }
+    // Largest unread engine output seen while `done` does not hold; -1 on time-out.
+    template <typename Predicate> qint64 largestBacklog(Predicate done, int timeoutMs) {
+        qint64 largest = 0;
+        QTimer probe;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            if (QProcess* engine = engineProcess(*c.session()))
+                largest = qMax(largest, engine->bytesAvailable());
+        });
+        probe.start(1);
+        return FakeEngine::waitUntil(done, timeoutMs) ? largest : -1;
+    }
+};

@@ -32,38 +32,6 @@ QByteArray report(const QString& path) {
     return "*** screenshot '" + QFile::encodeName(path) + "' ***";
 }
 
-struct Rig {
-    FakeEngine fake;
-    QTemporaryDir media;
-    QTemporaryDir data;
-    PlaybackController c;
-
-    Rig() {
-        c.setEngineProgram(FakeEngine::program());
-        c.setDataFolder(folder());
-    }
-    QString folder() const { return data.path() + '/'; }
-    void play(const QString& name) {
-        c.setCurrentSource(makeSource(media, name));
-        c.setSourceKind(SourceKind::File);
-        c.setMediaLength(100);
-        c.play();
-    }
-    // A report as if the engine had printed it.
-    void feed(const QByteArray& line) { emit c.session()->screenshotReported(line + '\n'); }
-    // Largest unread engine output seen while `done` does not hold; -1 on time-out.
-    template <typename Predicate> qint64 largestBacklog(Predicate done, int timeoutMs) {
-        qint64 largest = 0;
-        QTimer probe;
-        QObject::connect(&probe, &QTimer::timeout, [&] {
-            if (QProcess* engine = engineProcess(*c.session()))
-                largest = qMax(largest, engine->bytesAvailable());
-        });
-        probe.start(1);
-        return FakeEngine::waitUntil(done, timeoutMs) ? largest : -1;
-    }
-};
-
 } // namespace
 
 class HostileOutputTest : public QObject {

@@ -15,41 +15,6 @@ KZP_TEMPORARY_HOME()
 
 namespace {
 
-// A controller wired to the fake engine, with its own data folder.
-struct Rig {
-    FakeEngine fake;
-    QTemporaryDir media;
-    QTemporaryDir data;
-    PlaybackController c;
-
-    Rig() {
-        c.setEngineProgram(FakeEngine::program());
-        c.setDataFolder(data.path() + '/');
-    }
-    // Plays a new file (or, for DVDs and discs, a folder) of `length` seconds.
-    QString play(const QString& name = QStringLiteral("clip.mkv"), qint64 length = 100,
-                 SourceKind kind = SourceKind::File) {
-        QString source = media.filePath(name);
-        if (kind == SourceKind::File)
-            makeSource(media, name);
-        else
-            QDir().mkpath(source);
-        c.setCurrentSource(source);
-        c.setSourceKind(kind);
-        c.setMediaLength(length);
-        c.play();
-        return source;
-    }
-    // Everything written before this call has reached the engine.
-    bool roundTrip() {
-        static int n = 0;
-        const QByteArray marker = "marker " + QByteArray::number(++n);
-        c.send(marker + '\n');
-        return fake.waitForCommand(marker);
-    }
-    bool timerActive() const { return refreshTimer(c)->isActive(); }
-};
-
 template <typename T> T last(const QSignalSpy& spy, int argument = 0) {
     return spy.isEmpty() ? T() : spy.last().at(argument).value<T>();
 }
