@@ -1,9 +1,13 @@
 #include "config/LanguageManager.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <atomic>
 
+#include "config/DataFolder.h"
 #include "config/IniFile.h"
 
 namespace {
@@ -27,16 +31,18 @@ bool LanguageManager::useFolder(const QString& folder) {
 }
 
 LanguageManager& LanguageManager::instance() {
-    static LanguageManager manager([] {
-        instanceBuilt.store(true);
-        const QString& chosen = chosenFolder();
-        return chosen.isEmpty() ? QCoreApplication::applicationDirPath() : chosen;
-    }());
+    static LanguageManager manager(
+        [] {
+            instanceBuilt.store(true);
+            const QString& chosen = chosenFolder();
+            return chosen.isEmpty() ? QCoreApplication::applicationDirPath() : chosen;
+        }(),
+        dataFolderPath() + QStringLiteral("config.ini"));
     return manager;
 }
 
-LanguageManager::LanguageManager(const QString& applicationDir)
-    : configFile(applicationDir + QStringLiteral("/config.ini")),
+LanguageManager::LanguageManager(const QString& applicationDir, const QString& userConfig)
+    : configFile(applicationDir + QStringLiteral("/config.ini")), userConfigFile(userConfig),
       languagesFolder(applicationDir + QStringLiteral("/Languages/")) {
     readCurrentLanguage();
     loadLanguageList();
@@ -58,9 +64,17 @@ QString LanguageManager::caption(const char* key) const {
 }
 
 void LanguageManager::switchLanguage(const QString& key) {
-    // A failed write leaves config.ini as it was; the re-read then keeps the
-    // previous language and its captions.
-    IniFile::writeValue(configFile, defaultLanguageSection, defaultLanguageKey, key);
+    // The program's config.ini keeps the choice. An installed program's folder
+    // is not the user's to write: there the choice goes to the user's own
+    // file, which then wins over the program's. A write that fails everywhere
+    // changes nothing; the re-read then keeps the previous language.
+    if (IniFile::writeValue(configFile, defaultLanguageSection, defaultLanguageKey, key)) {
+        if (!userConfigFile.isEmpty() && QFile::exists(userConfigFile))
+            QFile::remove(userConfigFile); // it would hide the choice just made
+    } else if (!userConfigFile.isEmpty()) {
+        QDir().mkpath(QFileInfo(userConfigFile).absolutePath());
+        IniFile::writeValue(userConfigFile, defaultLanguageSection, defaultLanguageKey, key);
+    }
     readCurrentLanguage();
     loadCaptions();
 }
@@ -69,6 +83,14 @@ void LanguageManager::readCurrentLanguage() {
     IniFile config;
     config.load(configFile);
     currentKey = config.value(defaultLanguageSection, defaultLanguageKey, builtInLanguage);
+    // The user's choice counts only for a language the program offers.
+    IniFile user;
+    if (userConfigFile.isEmpty() || !user.load(userConfigFile))
+        return;
+    const QString chosen = user.value(defaultLanguageSection, defaultLanguageKey);
+    for (const IniFile::Entry& offered : config.entries(QStringLiteral("Languages")))
+        if (offered.key == chosen)
+            currentKey = chosen;
 }
 
 void LanguageManager::loadLanguageList() {

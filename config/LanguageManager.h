@@ -17,7 +17,9 @@ public:
     // never write beside the program). Takes effect only before instance()
     // was first called; false afterwards, and nothing changes.
     static bool useFolder(const QString& folder);
-    explicit LanguageManager(const QString& applicationDir);
+    // `userConfig`: where this user's choice is kept when the program's
+    // config.ini cannot be written (an installed program); empty: nowhere.
+    explicit LanguageManager(const QString& applicationDir, const QString& userConfig = QString());
 
     // "Section/Key" -> caption; empty when missing.
     QString caption(const char* key) const;
@@ -34,6 +36,7 @@ private:
     void loadCaptions();
 
     QString configFile;
+    QString userConfigFile;
     QString languagesFolder;
     QString currentKey;
     QList<Language> languageList;

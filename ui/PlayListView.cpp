@@ -12,6 +12,7 @@
 #include <QTableWidget>
 #include <QThread>
 
+#include "config/LanguageManager.h"
 #include "media/Probe.h"
 #include "media/ProbeBatch.h"
 #include "util/TimeFormat.h"
@@ -155,7 +156,8 @@ std::optional<QStringList> DRUI::probeDurations(const QStringList& paths) {
 
 void DRUI::showProbeProgress(int finished, int total) {
     if (nowPlayingLabel)
-        nowPlayingLabel->setText(QStringLiteral("    %1 of %2").arg(finished).arg(total));
+        nowPlayingLabel->setText(QStringLiteral("    ") +
+                                 caption("MainWnd/ProbeProgress").arg(finished).arg(total));
 }
 
 void DRUI::addDvdFolder(const QString& folder) {

@@ -25,11 +25,11 @@ inline QByteArray readBytes(const QString& path) {
 // larger write fails as on a full disk. Unlike file modes this holds for root.
 class WriteFailure {
 public:
-    WriteFailure() {
+    explicit WriteFailure(rlim_t largestFile = 4) {
         ::getrlimit(RLIMIT_FSIZE, &saved);
         previousHandler = std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit = saved;
-        limit.rlim_cur = 4;
+        limit.rlim_cur = largestFile;
         ::setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~WriteFailure() {

@@ -65,6 +65,7 @@ const char* const requiredKeys[] = {
     "MainWnd/PlayMovie",
     "MainWnd/Preferences",
     "MainWnd/Previous",
+    "MainWnd/ProbeProgress",
     "MainWnd/ProTitle",
     "MainWnd/RecentFiles",
     "MainWnd/RegisterTitle",
@@ -100,6 +101,7 @@ private slots:
     void languageList();
     void switchLanguage();
     void switchWithUnwritableConfig();
+    void choiceKeptPerUserWhereProgramFileIsReadOnly();
     void shippedLanguageFiles_data();
     void shippedLanguageFiles();
     void instanceUsesApplicationFolder();
@@ -235,6 +237,31 @@ void TestLanguageManager::switchWithUnwritableConfig() {
     QCOMPARE(readBytes(app + "/config.ini"), configText);
     QCOMPARE(manager.currentLanguage(), QStringLiteral("/English"));
     QCOMPARE(manager.caption("MainWnd/Play"), QStringLiteral("Reloaded"));
+}
+
+void TestLanguageManager::choiceKeptPerUserWhereProgramFileIsReadOnly() {
+    const QString user = app + "/user/config.ini"; // its folder is made on demand
+    LanguageManager manager(app, user);
+    {
+        // Files over 40 bytes fail: the program's config.ini does, the user's does not.
+        kzp::test::WriteFailure failure(40);
+        manager.switchLanguage(QStringLiteral("/French"));
+    }
+    QCOMPARE(readBytes(app + "/config.ini"), configText);
+    QCOMPARE(manager.currentLanguage(), QStringLiteral("/French"));
+    QCOMPARE(manager.caption("MainWnd/Play"), QStringLiteral("Lecture"));
+    QCOMPARE(LanguageManager(app, user).currentLanguage(), QStringLiteral("/French")); // the next start
+    QCOMPARE(LanguageManager(app).currentLanguage(), QStringLiteral("/English"));
+
+    // Where the program's file can be written it keeps the choice, and the
+    // user's file, which would hide it, goes.
+    manager.switchLanguage(QStringLiteral("/English"));
+    QVERIFY(!QFile::exists(user));
+    QCOMPARE(LanguageManager(app, user).currentLanguage(), QStringLiteral("/English"));
+
+    // Only a language the program offers is taken from the user's file.
+    QVERIFY(writeBytes(user, "[DefaultLanguage]\nDefault=/../../elsewhere\n"));
+    QCOMPARE(LanguageManager(app, user).currentLanguage(), QStringLiteral("/English"));
 }
 
 void TestLanguageManager::shippedLanguageFiles_data() {
