@@ -103,6 +103,17 @@ void DRUI::FullScreenBtn() {
     }
 }
 
+// The window manager may end full screen by itself (a key of its own, another
+// window taking the screen): the strip and the panel come back as with Escape.
+void DRUI::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && !isFullScreen() && menuStrip && menuStrip->isHidden()) {
+        menuStrip->show();
+        if (controlPanel)
+            controlPanel->show();
+    }
+}
+
 void DRUI::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         // Not tied to the engine: playback may have ended while full screen.

@@ -145,6 +145,15 @@ private slots:
         QVERIFY(strip->isVisible());
         QTest::keyClick(&window, Qt::Key_Escape); // not full screen: nothing
         QVERIFY(!window.isFullScreenMode());
+
+        // The window manager ends full screen by itself: the strip and panel return.
+        startPlaying(window, fake);
+        window.FullScreenBtn();
+        QVERIFY(strip->isHidden());
+        window.setWindowState(Qt::WindowNoState);
+        QVERIFY(!window.isFullScreenMode());
+        QVERIFY(strip->isVisible());
+        QVERIFY(panel->isVisible());
     }
 
     void keysActInNormalWindow() {
