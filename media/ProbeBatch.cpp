@@ -28,10 +28,11 @@ ProbeBatch::~ProbeBatch() {
 }
 
 void ProbeBatch::start(const QStringList& fileList) {
-    if (state != State::Idle)
+    if (state == State::Running)
         return;
     files = fileList;
     results = QStringList(files.size(), QString());
+    next = done = 0;
     state = State::Running;
     // Without a program every file has no duration, as runProbe() says.
     if (programPath.isEmpty()) {

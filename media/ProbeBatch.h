@@ -25,11 +25,13 @@ public:
 
     void setProgram(const QString& program) { programPath = program; }
     void setTimeout(int milliseconds) { timeoutMs = milliseconds; } // < 0: no limit
-    void setMaxRunning(int count) { maxRunning = qMax(1, count); }  // default: one per core
+    int timeout() const { return timeoutMs; }
+    void setMaxRunning(int count) { maxRunning = qMax(1, count); } // default: one per core
     int maxRunningProbes() const { return maxRunning; }
 
-    // Starts probing `files`; a batch runs once. When nothing needs a
-    // process (no files, no program) finished() comes before this returns.
+    // Starts probing `files`, unless a run is going on; a finished or
+    // cancelled batch starts afresh. When nothing needs a process (no files,
+    // no program) finished() comes before this returns.
     void start(const QStringList& files);
     // Kills the running probes, waits for them to end and ends the batch:
     // it is not complete, and finished() follows at once.

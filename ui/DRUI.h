@@ -17,6 +17,7 @@
 #include "media/DiscModel.h"
 #include "media/PlayListInfo.h"
 #include "media/PlayListModel.h"
+#include "media/ProbeBatch.h"
 
 class QAction;
 class QBoxLayout;
@@ -28,7 +29,6 @@ class QKeyEvent;
 class QLabel;
 class QMenu;
 class QMouseEvent;
-class ProbeBatch;
 class QPaintEvent;
 class QPushButton;
 class QResizeEvent;
@@ -70,11 +70,11 @@ public:
     QString enginePath() const;
     void setEnginePath(const QString& path);
     QString probePath() const;
-    void setProbeTimeout(int milliseconds) { probeTimeoutMs = milliseconds; }
+    void setProbeTimeout(int milliseconds) { probes.setTimeout(milliseconds); }
     // True while addFiles() waits for its probes. The window keeps painting
     // and shows the progress; input that would start another operation
     // (opening, playing, previous/next, the language) is refused meanwhile.
-    bool isAddingFiles() const { return probeBatch != nullptr; }
+    bool isAddingFiles() const { return probes.isRunning(); }
 
     // What the window shows and drives, for tests and tools: the playback
     // controller, the play list, the disc model, and any widget, menu or
@@ -185,8 +185,7 @@ private:
     PlayListModel playList;
     DiscModel disc;
     RecentFileList recentFiles;
-    int probeTimeoutMs = 20000;       // a probe running longer is killed: no duration
-    ProbeBatch* probeBatch = nullptr; // the probes addFiles() waits for
+    ProbeBatch probes; // the length probes addFiles() waits for
 
     // ---- widgets (rebuilt by setupWindow) ----
     QWidget* centralWidget = nullptr;

@@ -158,8 +158,7 @@ void DRUI::paintEvent(QPaintEvent*) {
 void DRUI::closeEvent(QCloseEvent*) {
     // No engine may keep playing once the window is gone, however it closes;
     // no probe either.
-    if (probeBatch)
-        probeBatch->cancel();
+    probes.cancel();
     endEngine();
     QCoreApplication::quit();
 }

@@ -138,6 +138,7 @@ DRUI::DRUI(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags) 
 
     centralWidget->setStyleSheet(QLatin1String(kzp::styles::centralBackground));
     setWindowTitle(caption("MainWnd/ProTitle"));
+    connect(&probes, &ProbeBatch::progress, this, &DRUI::showProbeProgress);
     resize(1000, 680);
     setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/image/logo.ico")));
@@ -151,8 +152,7 @@ DRUI::DRUI(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags) 
 DRUI::~DRUI() {
     // Whatever ends the program, no engine may keep playing without a window,
     // and no probe may run on (the addFiles() waiting for them then returns).
-    if (probeBatch)
-        probeBatch->cancel();
+    probes.cancel();
     endEngine();
     controller->disconnect(this);
     qDeleteAll(topMenus);

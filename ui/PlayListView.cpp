@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QPointer>
 #include <QTableWidget>
-#include <QThread>
 
 #include "config/LanguageManager.h"
 #include "media/Probe.h"
@@ -97,7 +96,7 @@ QString DRUI::probePath() const {
 }
 
 QString DRUI::probeDuration(const QString& file) {
-    return runProbe(probePath(), file, probeTimeoutMs);
+    return runProbe(probePath(), file, probes.timeout());
 }
 
 void DRUI::addFiles(const QStringList& paths) {
@@ -123,35 +122,29 @@ void DRUI::addFiles(const QStringList& paths) {
 }
 
 std::optional<QStringList> DRUI::probeDurations(const QStringList& paths) {
-    ProbeBatch batch;
-    batch.setProgram(probePath());
-    batch.setTimeout(probeTimeoutMs);
-    batch.setMaxRunning(QThread::idealThreadCount());
+    probes.setProgram(probePath());
     // Like a modal dialog's exec(): the call returns when the probes are done,
     // and meanwhile the window paints, moves and closes.
     QEventLoop waiting;
-    connect(&batch, &ProbeBatch::finished, &waiting, &QEventLoop::quit);
-    connect(&batch, &ProbeBatch::progress, this, &DRUI::showProbeProgress);
+    connect(&probes, &ProbeBatch::finished, &waiting, &QEventLoop::quit);
     const QPointer<DRUI> alive(this);
     const QString shown = nowPlayingLabel ? nowPlayingLabel->text() : QString();
-    probeBatch = &batch;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
     showProbeProgress(0, static_cast<int>(paths.size()));
-    batch.start(paths);
-    if (batch.isRunning())
+    probes.start(paths);
+    if (probes.isRunning())
         waiting.exec();
     QGuiApplication::restoreOverrideCursor();
-    if (!alive) // destroyed meanwhile; its destructor cancelled the batch
+    if (!alive) // destroyed meanwhile; its destructor cancelled the probes
         return std::nullopt;
-    probeBatch = nullptr;
     // The wait also ends when the program quits: no probe may run on.
-    batch.cancel();
+    probes.cancel();
     if (nowPlayingLabel)
         nowPlayingLabel->setText(shown);
     updateMenuStates();
-    if (!batch.isComplete())
+    if (!probes.isComplete())
         return std::nullopt;
-    return batch.durations();
+    return probes.durations();
 }
 
 void DRUI::showProbeProgress(int finished, int total) {

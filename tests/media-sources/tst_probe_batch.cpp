@@ -209,6 +209,14 @@ private slots:
             QVERIFY(processGone(run.pid));
         QCOMPARE(filesIn(readRuns(log), true).size(), 2); // the third never started
 
+        // A cancelled batch starts afresh: only the new files, from the first.
+        const QString next = media("  Duration: 00:00:07.25, start: 0\n");
+        probes->start({next});
+        QVERIFY(kzp::test::waitUntil([&] { return finished.size() == 2; }));
+        QVERIFY(probes->isComplete());
+        QCOMPARE(probes->durations(), QStringList{runProbe(probe, next)});
+        QVERIFY(!probes->durations().first().isEmpty());
+
         QFile::remove(log);
         probes = batch(2);
         probes->start({gated(4), gated(5)});
