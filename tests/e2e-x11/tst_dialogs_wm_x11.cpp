@@ -4,6 +4,7 @@
 // list of Preferences, and the picture sizes.
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QMargins>
 #include <QProcess>
 #include <QRect>
@@ -232,7 +233,7 @@ class TestDialogsWmX11 : public QObject {
 
 private slots:
     void initTestCase() {
-        for (const char* tool : {"xdotool", "xprop", "xwininfo", "openbox", "ffmpeg"})
+        for (const char* tool : {"xdotool", "xprop", "xwininfo", "openbox", "ffmpeg", "import"})
             if (QStandardPaths::findExecutable(tool).isEmpty())
                 QSKIP(qPrintable(QStringLiteral("%1 is not installed").arg(tool)));
         // The system's openbox set-up, with margins as a task bar and a dock would leave.
@@ -249,13 +250,18 @@ private slots:
         // screen while the test clicks them.
         config.replace(QStringLiteral("<animateIconify>yes</animateIconify>"),
                        QStringLiteral("<animateIconify>no</animateIconify>"));
-        if (config.contains(oldMargins))
+        // A key of the window manager's own that ends or starts full screen.
+        const QString fullScreenKey =
+            QStringLiteral("<keybind key=\"W-F11\"><action name=\"ToggleFullscreen\"/></keybind>");
+        if (config.contains(oldMargins) && config.contains(QLatin1String("<keyboard>"))) {
             config.replace(oldMargins, margins);
-        else
+            config.replace(QLatin1String("<keyboard>"), QLatin1String("<keyboard>") + fullScreenKey);
+        } else {
             config = QStringLiteral(
                          "<?xml version=\"1.0\"?><openbox_config xmlns=\"http://openbox.org/3.4/rc\">") +
-                     margins +
+                     margins + QStringLiteral("<keyboard>") + fullScreenKey + QStringLiteral("</keyboard>") +
                      QStringLiteral("<theme><animateIconify>no</animateIconify></theme></openbox_config>");
+        }
         const QString rc = scratch.filePath("rc.xml");
         QVERIFY(kzp::test::writeBytes(rc, config.toUtf8()));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -446,6 +452,34 @@ private slots:
         }));
         QVERIFY2(waitUntil([&] { return kWorkArea.contains(frameRect(player.window)); }),
                  qPrintable("Fit to screen: " + text(frameRect(player.window))));
+    }
+
+    // F takes the whole screen without the strip and the panel; when the
+    // window manager ends full screen by itself, they come back.
+    void fullScreenEndedByTheWindowManager() {
+        Player player;
+        QVERIFY(player.start(clip));
+        QVERIFY(player.play());
+        auto fullScreen = [&] {
+            return outputOf("xprop", {"-id", player.window, "_NET_WM_STATE"}).contains("FULLSCREEN");
+        };
+        // The strip's colour at the top right of the window's contents.
+        auto stripShown = [&] {
+            const QString shot = scratch.filePath("grab.png");
+            QFile::remove(shot);
+            outputOf("import", {"-window", player.window, shot});
+            const QImage image(shot);
+            return !image.isNull() && image.pixel(900, 10) == qRgb(239, 242, 249);
+        };
+        QVERIFY(stripShown());
+        player.keys({"f"});
+        QVERIFY2(
+            waitUntil([&] { return fullScreen() && clientRect(player.window).size() == QSize(1920, 1080); }),
+            qPrintable(text(clientRect(player.window))));
+        QVERIFY2(waitUntil([&] { return !stripShown(); }), "the strip stays in full screen");
+        player.keys({"super+F11"});
+        QVERIFY2(waitUntil([&] { return !fullScreen(); }), "the window manager kept full screen");
+        QVERIFY2(waitUntil(stripShown), "the strip did not come back");
     }
 };
 
