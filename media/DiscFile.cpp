@@ -1,6 +1,7 @@
 #include "media/DiscFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,17 +13,62 @@ DiscFile::~DiscFile() {
     close();
 }
 
-qint32 DiscFile::open(const QString& path) {
+namespace {
+QString withSlash(const QString& folder) {
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+} // namespace
+
+DiscFolder::DiscFolder(const QString& folder) : bound(true) {
+    // The user may reach the disc itself through a link: that one counts.
+    const QString real = QFileInfo(folder).canonicalFilePath();
+    if (!real.isEmpty())
+        inside = withSlash(real);
+}
+
+QString DiscFolder::locate(const QString& path) const {
+    if (!bound)
+        return path;
+    if (inside.isEmpty())
+        return QString();
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QStringView name = QStringView(path).mid(slash + 1);
+    if (slash < 0 || name.isEmpty() || name == u"." || name == u"..")
+        return QString();
+    const QStringView folder = QStringView(path).left(slash + 1);
+    if (folder != lastFolder) {
+        lastFolder = folder.toString();
+        const QString real = QFileInfo(lastFolder).canonicalFilePath();
+        lastResolved = real.isEmpty() ? QString() : withSlash(real);
+        if (!lastResolved.startsWith(inside))
+            lastResolved.clear();
+    }
+    if (lastResolved.isEmpty())
+        return QString();
+    // No link on the way (the common case): the name as given.
+    return lastResolved == lastFolder ? path : lastResolved + name.toString();
+}
+
+qint32 DiscFile::open(const QString& path, const DiscFolder& disc) {
     close();
-    const QByteArray name = QFile::encodeName(path);
+    QByteArray name = QFile::encodeName(path);
     if (name.isEmpty() || name.contains('\0'))
         return ENOENT;
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (disc.isBound()) {
+        const QString located = disc.locate(path);
+        if (located.isEmpty())
+            return EXDEV;
+        // The file itself may not be a link, wherever it leads.
+        name = QFile::encodeName(located);
+        flags |= O_NOFOLLOW;
+    }
     int handle;
     do {
         // Non-blocking: opening a pipe for reading would otherwise wait for a
         // writer, and some devices wait on open too. The type is then checked
         // on the descriptor itself, so nothing can swap the file in between.
-        handle = ::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        handle = ::open(name.constData(), flags);
     } while (handle < 0 && errno == EINTR);
     if (handle < 0)
         return errno ? errno : kReadFault;
@@ -66,9 +112,9 @@ void DiscFile::close() {
     fileSize = 0;
 }
 
-qint32 readDiscFile(const QString& path, qint64 limit, QByteArray& bytes) {
+qint32 readDiscFile(const QString& path, qint64 limit, QByteArray& bytes, const DiscFolder& disc) {
     DiscFile file;
-    const qint32 opened = file.open(path);
+    const qint32 opened = file.open(path, disc);
     if (opened != 0)
         return opened;
     const qint64 size = file.size();

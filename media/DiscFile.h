@@ -11,9 +11,33 @@
 // descriptor is a regular file, so nothing can hold the caller up or feed it
 // without end.
 //
+// A disc tree can also hold links that lead out of it, to the user's own
+// files. Given the disc's folder (DiscFolder), a file is opened only when its
+// folder, links resolved, lies inside the disc's folder and the file itself
+// is no link.
+//
 // Result codes: 0 done, an errno value from the system (EISDIR for a folder,
-// EINVAL for anything else that is not a regular file, EFBIG for a file over
-// its bound), 87 without an open file, 30 when a read fails or ends early.
+// EINVAL for anything else that is not a regular file, EXDEV for a file whose
+// folder lies outside the disc's, ELOOP for a link, EFBIG for a file over its
+// bound), 87 without an open file, 30 when a read fails or ends early.
+// The folder of one disc, resolved once. A scan reads thousands of files
+// from one folder in turn, so the folder of the last file is kept resolved.
+class DiscFolder {
+public:
+    DiscFolder() = default; // no bound: files anywhere
+    explicit DiscFolder(const QString& folder);
+    bool isBound() const { return bound; }
+    // The name to open for `path` when its folder, links resolved, lies
+    // inside the disc's folder; empty otherwise.
+    QString locate(const QString& path) const;
+
+private:
+    bool bound = false;
+    QString inside;               // the disc's folder resolved, with a trailing '/'
+    mutable QString lastFolder;   // the folder of the last file, as named ('/'-ended)
+    mutable QString lastResolved; // the same resolved ('/'-ended); empty: outside the disc
+};
+
 class DiscFile {
 public:
     static constexpr qint32 kNotOpen = 87;
@@ -25,8 +49,9 @@ public:
     DiscFile(const DiscFile&) = delete;
     DiscFile& operator=(const DiscFile&) = delete;
 
-    // Closes any open file, then opens an existing regular file for reading.
-    qint32 open(const QString& path);
+    // Closes any open file, then opens an existing regular file for reading,
+    // within `disc` when that is bound.
+    qint32 open(const QString& path, const DiscFolder& disc = DiscFolder());
     // Reads `count` bytes at `offset` in pieces of at most 64 KiB; `done`
     // receives the number of bytes actually read.
     qint32 readAt(char* buffer, qint64 count, qint64 offset, qint64& done);
@@ -47,4 +72,5 @@ inline constexpr qint64 kDiscThumbnailLimit = qint64(16) << 20;
 
 // Reads a whole regular file of at most `limit` bytes into `bytes`. A larger
 // file gives EFBIG without a read. On any nonzero result `bytes` is untouched.
-qint32 readDiscFile(const QString& path, qint64 limit, QByteArray& bytes);
+qint32 readDiscFile(const QString& path, qint64 limit, QByteArray& bytes,
+                    const DiscFolder& disc = DiscFolder());

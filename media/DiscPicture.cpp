@@ -85,11 +85,11 @@ QImage decodeDiscPicture(const QByteArray& bytes) {
     return image;
 }
 
-QImage readDiscPicture(const QString& path) {
+QImage readDiscPicture(const QString& path, const DiscFolder& disc) {
     if (path.isEmpty())
         return QImage();
     QByteArray bytes;
-    if (readDiscFile(path, kDiscThumbnailLimit, bytes) != 0)
+    if (readDiscFile(path, kDiscThumbnailLimit, bytes, disc) != 0)
         return QImage();
     return decodeDiscPicture(bytes);
 }

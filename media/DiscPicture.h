@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QString>
 
+#include "media/DiscFile.h"
+
 // The disc thumbnail is decoded here, away from the window, which only
 // receives the finished picture or a null one.
 //
@@ -25,5 +27,6 @@ QImage decodeDiscPicture(const QByteArray& bytes);
 
 // Reads and decodes the thumbnail at `path` through readDiscFile(); a null
 // image for an empty path, a file that is not a regular file or is over
-// 16 MiB, or bytes decodeDiscPicture() refuses.
-QImage readDiscPicture(const QString& path);
+// 16 MiB, or bytes decodeDiscPicture() refuses; also for a file outside
+// `disc` when that is bound (see DiscFile).
+QImage readDiscPicture(const QString& path, const DiscFolder& disc = DiscFolder());

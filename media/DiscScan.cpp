@@ -48,9 +48,9 @@ void handleMetadataLine(QByteArray line, QByteArray& name, QByteArray& thumbnail
 
 } // namespace
 
-void readDiscMetadata(const QString& file, QByteArray& name, QByteArray& thumbnail) {
+void readDiscMetadata(const QString& file, QByteArray& name, QByteArray& thumbnail, const DiscFolder& disc) {
     QByteArray text;
-    if (readDiscFile(file, kDiscMetadataLimit, text) != 0)
+    if (readDiscFile(file, kDiscMetadataLimit, text, disc) != 0)
         return;
     readDiscMetadataText(text, name, thumbnail);
 }
@@ -78,9 +78,9 @@ QString discThumbnailPath(const QString& metadataFolder, const QByteArray& name)
     return folder + QFile::decodeName(name);
 }
 
-qint32 fileDigestHex(const QString& file, QByteArray& hex) {
+qint32 fileDigestHex(const QString& file, QByteArray& hex, const DiscFolder& disc) {
     DiscFile in;
-    if (in.open(file) != 0)
+    if (in.open(file, disc) != 0)
         return 87;
     const qint64 size = in.size();
     if (size <= 0)
@@ -109,12 +109,15 @@ DiscInfo scanDisc(const QString& folder) {
     disc.folder = folder;
     const QString base = folder + QStringLiteral("/BDMV/");
     const QString meta = base + QStringLiteral("META/DL/");
-    readDiscMetadata(meta + QStringLiteral("bdmt_eng.xml"), disc.name, disc.thumbnail);
+    // Only files that really lie inside the disc's folder are read.
+    const DiscFolder inside(folder);
+    readDiscMetadata(meta + QStringLiteral("bdmt_eng.xml"), disc.name, disc.thumbnail, inside);
     disc.thumbnailPath = discThumbnailPath(meta, disc.thumbnail);
 
     QList<FolderEntry> entries;
     listFolder(base + QStringLiteral("PLAYLIST"), entries);
     MplsReader reader;
+    reader.setDiscFolder(inside);
     QSet<QByteArray> digests, contents;
     qint32 number = 1;
     for (const FolderEntry& entry : entries) {
@@ -134,7 +137,7 @@ DiscInfo scanDisc(const QString& folder) {
         if (whole)
             key = reader.lastBytes().toByteArray();
         else
-            fileDigestHex(path, key);
+            fileDigestHex(path, key, inside);
         QSet<QByteArray>& seen = whole ? contents : digests;
         if (seen.contains(key)) {
             ++number;

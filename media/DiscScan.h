@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include "media/DiscFile.h"
 #include "media/MplsTypes.h"
 
 // One title of a Blu-ray disc: a distinct playlist that has clips.
@@ -38,7 +39,8 @@ DiscInfo scanDisc(const QString& folder);
 // untouched when the file is not a regular file of at most 1 MiB (see
 // readDiscFile); later matches overwrite earlier ones; values of 256 bytes or
 // more are ignored.
-void readDiscMetadata(const QString& file, QByteArray& name, QByteArray& thumbnail);
+void readDiscMetadata(const QString& file, QByteArray& name, QByteArray& thumbnail,
+                      const DiscFolder& disc = DiscFolder());
 // The same for text already in memory.
 void readDiscMetadataText(const QByteArray& text, QByteArray& name, QByteArray& thumbnail);
 
@@ -50,4 +52,4 @@ QString discThumbnailPath(const QString& metadataFolder, const QByteArray& name)
 // SHA-512 of a regular file's bytes as 128 upper-case hexadecimal characters.
 // Returns 0; 87 when the file cannot be opened or is empty (`hex` untouched);
 // 30 when it could not be read whole (`hex` is then 128 zeros).
-qint32 fileDigestHex(const QString& file, QByteArray& hex);
+qint32 fileDigestHex(const QString& file, QByteArray& hex, const DiscFolder& disc = DiscFolder());

@@ -105,7 +105,7 @@ qint32 MplsReader::readPlaylist(const QString& path, QList<ClipInfo>& clips, QLi
                                 QList<StreamInfo>& audio, QList<qint32>& chapters) {
     // The shared disc-file open refuses pipes, devices and folders.
     DiscFile file;
-    const qint32 opened = file.open(path);
+    const qint32 opened = file.open(path, discFolder);
     if (opened != 0)
         return opened;
     // One byte more than the limit tells a file that is too big from one

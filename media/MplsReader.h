@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "media/DiscFile.h"
 #include "media/MplsTypes.h"
 
 // Reads Blu-ray movie playlist ("MPLS") files: clips with their times, chapter
@@ -37,6 +38,8 @@ public:
     // playlist is a loop the caller should not offer).
     qint32 readPlaylist(const QString& path, QList<ClipInfo>& clips, QList<StreamInfo>& subtitles,
                         QList<StreamInfo>& audio, QList<qint32>& chapters);
+    // Playlists read from now on must lie inside `disc` (see DiscFile).
+    void setDiscFolder(const DiscFolder& disc) { discFolder = disc; }
 
     // The same, for bytes already in memory.
     qint32 readPlaylistData(const char* data, qint64 size, QList<ClipInfo>& clips,
@@ -58,6 +61,7 @@ private:
     qint32 deliver(QList<ClipInfo>& clips, QList<StreamInfo>& subtitles, QList<StreamInfo>& audio,
                    QList<qint32>& chapters);
 
+    DiscFolder discFolder;
     std::unique_ptr<char[]> buffer;
     QList<ClipInfo> clipList;
     QList<qint32> chapterList;

@@ -70,7 +70,8 @@ void DRUI::buildDiscMenus(const QString& folder) {
     if (discNameLabel)
         discNameLabel->setText(QString::fromLocal8Bit(scanned.name));
     if (discPictureLabel)
-        discPictureLabel->setPixmap(QPixmap::fromImage(readDiscPicture(scanned.thumbnailPath)));
+        discPictureLabel->setPixmap(
+            QPixmap::fromImage(readDiscPicture(scanned.thumbnailPath, DiscFolder(scanned.folder))));
 
     disc.load(scanned);
     if (scanned.titles.isEmpty()) {

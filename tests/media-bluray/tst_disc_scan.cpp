@@ -52,6 +52,7 @@ private slots:
     void thumbnailPictures_data();
     void thumbnailPictures();
     void pictureChunksAreNotInflated();
+    void linksLeadingOutOfTheDisc();
     void digests();
     void mplsDump();
     void discDump();
@@ -368,6 +369,50 @@ void DiscScanTest::pictureChunksAreNotInflated() {
     const QList<QByteArray> parts = got->split(' ');
     QCOMPARE(parts.value(0), QByteArray("0")); // the file runs short
     QVERIFY2(parts.value(1).toLongLong() < 64, "MiB more at the peak: " + parts.value(1));
+}
+
+// Links on a disc may lead to the user's own files: those are not read, nor
+// are files that are links themselves. The disc may be reached through a link.
+void DiscScanTest::linksLeadingOutOfTheDisc() {
+    const QByteArray playlist = genbd::mplsBytes(lasting(60));
+    const QByteArray picture = pictureBytes(QSize(16, 16), "JPEG");
+    const QString user = dir.filePath("user"); // the user's own files
+    QVERIFY(writeBytes(user + "/secret.xml", genbd::metadataXml("Secret", "pic.jpg")));
+    QVERIFY(writeBytes(user + "/pictures/bdmt_eng.xml", genbd::metadataXml("Secret", "pic.jpg")));
+    QVERIFY(writeBytes(user + "/pictures/pic.jpg", picture));
+    QVERIFY(writeBytes(user + "/playlists/00009.mpls", playlist));
+
+    // Linked files: the metadata file and a playlist.
+    QString folder = makeDisc({{"00000.mpls", genbd::mplsBytes(lasting(10))}});
+    QVERIFY(QDir().mkpath(folder + "/BDMV/META/DL"));
+    QVERIFY(QFile::link(user + "/secret.xml", folder + "/BDMV/META/DL/bdmt_eng.xml"));
+    QVERIFY(QFile::link(user + "/playlists/00009.mpls", folder + "/BDMV/PLAYLIST/00009.mpls"));
+    DiscInfo disc = scanDisc(folder);
+    QCOMPARE(disc.name, QByteArray());
+    QCOMPARE(names(disc), QStringList{"00000.mpls"});
+
+    // Linked folders: the metadata folder with its picture, the playlists.
+    folder = makeDisc({});
+    QVERIFY(QDir().mkpath(folder + "/BDMV/META"));
+    QVERIFY(QFile::link(user + "/pictures", folder + "/BDMV/META/DL"));
+    QVERIFY(QDir(folder + "/BDMV/PLAYLIST").removeRecursively());
+    QVERIFY(QFile::link(user + "/playlists", folder + "/BDMV/PLAYLIST"));
+    disc = scanDisc(folder);
+    QCOMPARE(disc.name, QByteArray());
+    QVERIFY(disc.titles.isEmpty());
+    const QString linkedPicture = folder + "/BDMV/META/DL/pic.jpg";
+    QVERIFY(!readDiscPicture(linkedPicture).isNull()); // what an unbounded read would show
+    QVERIFY(readDiscPicture(linkedPicture, DiscFolder(folder)).isNull());
+
+    // The disc itself reached through a link: read as ever.
+    const QString real = makeDisc({{"00000.mpls", playlist}});
+    QVERIFY(writeBytes(real + "/BDMV/META/DL/bdmt_eng.xml", genbd::metadataXml("Mine", "pic.jpg")));
+    QVERIFY(writeBytes(real + "/BDMV/META/DL/pic.jpg", picture));
+    QVERIFY(QFile::link(real, dir.filePath("through-a-link")));
+    disc = scanDisc(dir.filePath("through-a-link"));
+    QCOMPARE(disc.name, QByteArray("Mine"));
+    QCOMPARE(names(disc), QStringList{"00000.mpls"});
+    QCOMPARE(readDiscPicture(disc.thumbnailPath, DiscFolder(disc.folder)).size(), QSize(16, 16));
 }
 
 void DiscScanTest::digests() {
