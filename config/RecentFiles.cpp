@@ -9,11 +9,14 @@ constexpr qsizetype maxRecentFiles = 10;
 }
 
 QStringList readRecentFiles(const QString& filePath) {
-    QStringList entries;
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
-        return entries;
-    const QByteArray bytes = file.readAll();
+        return QStringList();
+    return parseRecentFiles(file.readAll());
+}
+
+QStringList parseRecentFiles(const QByteArray& bytes) {
+    QStringList entries;
     qsizetype start = 0;
     while (start < bytes.size()) {
         qsizetype end = bytes.indexOf('\n', start);
@@ -54,7 +57,7 @@ void RecentFileList::load(const QString& filePath) {
 }
 
 bool RecentFileList::add(const QString& path) {
-    if (!addRecentFile(list, path))
+    if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')) || !addRecentFile(list, path))
         return false;
     writeRecentFiles(file, list);
     return true;

@@ -260,7 +260,9 @@ void TestDataFolder::recentListKeepsItsFile() {
     QVERIFY(list.add("/new.mkv"));
     QCOMPARE(readBytes(file), QByteArray("/new.mkv\n/old.mkv\n"));
     QVERIFY(QFile::remove(file));
-    QVERIFY(!list.add("/old.mkv")); // unchanged: the file is not written again
+    QVERIFY(!list.add("/old.mkv"));             // unchanged: the file is not written again
+    QVERIFY(!list.add("/x.mkv\n/home/secret")); // would come back as two other paths
+    QVERIFY(!list.add("/x.mkv\r"));
     QVERIFY(!QFile::exists(file));
     QVERIFY(list.add("/third.mkv"));
     list.clear();
