@@ -4,7 +4,6 @@
 // list of Preferences, and the picture sizes.
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QMargins>
 #include <QProcess>
 #include <QRect>
@@ -19,18 +18,16 @@
 #include "common/MediaClips.h"
 #include "common/Processes.h"
 #include "common/Wait.h"
+#include "e2e-x11/PlayerWindow.h"
 
 namespace {
 
 using kzp::test::outputOf;
 using kzp::test::readBytes;
+using kzp::test::x11::xdotool;
 
 // The work area openbox leaves: 20 left, 30 top, 60 right, 50 bottom.
 const QRect kWorkArea(20, 30, 1920 - 20 - 60, 1080 - 30 - 50);
-
-QString xdotool(const QStringList& arguments) {
-    return outputOf(QStringLiteral("xdotool"), arguments);
-}
 
 // Polls until done() holds; events keep flowing, no fixed sleeps. Generous,
 // for a loaded machine.
@@ -91,11 +88,11 @@ QString text(const QRect& r) {
 } // namespace
 
 // One running player with the fake engine, in a private home.
-class Player {
+class Player : public kzp::test::x11::PlayerWindow {
 public:
-    QTemporaryDir dir;
-    QString home, window, engineLog;
-    QProcess process;
+    QString home, engineLog;
+
+    Player() : PlayerWindow(30000) {}
 
     bool start(const QString& clip) {
         home = dir.path() + "/home";
@@ -115,39 +112,10 @@ public:
         process.setWorkingDirectory(dir.path());
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.start(bin + "/kestrune-zyl-player", {});
-        if (!process.waitForStarted())
-            return false;
-        const QStringList ids =
-            xdotool({"search", "--sync", "--onlyvisible", "--name", "^Kestrune Zyl Player$"}).split('\n');
-        window = ids.value(0);
-        return ids.size() == 1 && !window.isEmpty() && waitUntil([&] { return hasFocus(window); });
-    }
-    ~Player() {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(5000))
-                process.kill();
-            process.waitForFinished(2000);
-        }
+        return process.waitForStarted() && findWindow() && waitUntil([&] { return hasFocus(window); });
     }
 
-    QStringList visibleWindows() const {
-        QStringList ids = xdotool({"search", "--onlyvisible", "--pid", QString::number(process.processId())})
-                              .split('\n', Qt::SkipEmptyParts);
-        ids.sort();
-        return ids;
-    }
     bool hasFocus(const QString& id) const { return xdotool({"getwindowfocus"}) == id; }
-    void keys(const QStringList& names) { xdotool(QStringList{"key", "--delay", "60"} + names); }
-    void click(const QString& id, int x, int y) {
-        xdotool({"mousemove", "--window", id, QString::number(x), QString::number(y), "click", "1"});
-    }
-    // Clicks a menu button (1 File ... 6 Help); true once its pop-up shows.
-    bool openMenu(int index) {
-        const int before = int(visibleWindows().size());
-        click(window, (index - 1) * 100 + 50, 11);
-        return waitUntil([&] { return visibleWindows().size() > before; });
-    }
     // The n-th entry of the open menu.
     void chooseEntry(int n) {
         QStringList names;
@@ -463,23 +431,15 @@ private slots:
         auto fullScreen = [&] {
             return outputOf("xprop", {"-id", player.window, "_NET_WM_STATE"}).contains("FULLSCREEN");
         };
-        // The strip's colour at the top right of the window's contents.
-        auto stripShown = [&] {
-            const QString shot = scratch.filePath("grab.png");
-            QFile::remove(shot);
-            outputOf("import", {"-window", player.window, shot});
-            const QImage image(shot);
-            return !image.isNull() && image.pixel(900, 10) == qRgb(239, 242, 249);
-        };
-        QVERIFY(stripShown());
+        QVERIFY(player.stripShown());
         player.keys({"f"});
         QVERIFY2(
             waitUntil([&] { return fullScreen() && clientRect(player.window).size() == QSize(1920, 1080); }),
             qPrintable(text(clientRect(player.window))));
-        QVERIFY2(waitUntil([&] { return !stripShown(); }), "the strip stays in full screen");
+        QVERIFY2(waitUntil([&] { return !player.stripShown(); }), "the strip stays in full screen");
         player.keys({"super+F11"});
         QVERIFY2(waitUntil([&] { return !fullScreen(); }), "the window manager kept full screen");
-        QVERIFY2(waitUntil(stripShown), "the strip did not come back");
+        QVERIFY2(waitUntil([&] { return player.stripShown(); }), "the strip did not come back");
     }
 };
 

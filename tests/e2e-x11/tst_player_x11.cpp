@@ -19,15 +19,13 @@
 #include "common/MediaClips.h"
 #include "common/Processes.h"
 #include "common/Wait.h"
+#include "e2e-x11/PlayerWindow.h"
 
 namespace {
 
 using kzp::test::outputOf;
 using kzp::test::readBytes;
-
-QString xdotool(const QStringList& arguments) {
-    return outputOf(QStringLiteral("xdotool"), arguments);
-}
+using kzp::test::x11::xdotool;
 
 // Polls until done() holds; events keep flowing, no fixed sleeps.
 bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000) {
@@ -43,8 +41,6 @@ bool copyFolder(const QString& from, const QString& to) {
     }
     return true;
 }
-
-const QRgb kStripColour = qRgb(239, 242, 249);
 
 // Caps the memory of the program `process` starts with `env`: a fault that
 // eats memory ends it quickly instead of filling the machine.
@@ -68,12 +64,12 @@ void capMemory(QProcess& process, QProcessEnvironment& env, int megabytes) {
 } // namespace
 
 // One running player in a private copy of the program folder and a private home.
-class Player {
+class Player : public kzp::test::x11::PlayerWindow {
 public:
-    QTemporaryDir dir;
-    QString app, home, window;
-    QProcess process;
+    QString app, home;
     int memoryCapMb = 0; // 0: no cap
+
+    Player() : PlayerWindow(15000) {}
 
     bool start(const QString& clip, const QProcessEnvironment& extra = {}) {
         app = dir.path() + "/app";
@@ -106,33 +102,9 @@ public:
         process.setWorkingDirectory(home);
         process.setProcessChannelMode(QProcess::ForwardedChannels);
         process.start(app + "/kestrune-zyl-player", {});
-        if (!process.waitForStarted())
-            return false;
-        const QStringList ids =
-            xdotool({"search", "--sync", "--onlyvisible", "--name", "^Kestrune Zyl Player$"}).split('\n');
-        window = ids.value(0);
-        return ids.size() == 1 && !window.isEmpty();
-    }
-    ~Player() {
-        if (process.state() != QProcess::NotRunning) {
-            process.terminate();
-            if (!process.waitForFinished(5000))
-                process.kill();
-            process.waitForFinished(2000);
-        }
+        return process.waitForStarted() && findWindow();
     }
 
-    QStringList visibleWindows() const {
-        return xdotool({"search", "--onlyvisible", "--pid", QString::number(process.processId())})
-            .split('\n', Qt::SkipEmptyParts);
-    }
-    // Clicks a menu button (1 File ... 6 Help) and waits for its pop-up.
-    bool openMenu(int index) {
-        const int before = int(visibleWindows().size());
-        xdotool(
-            {"mousemove", "--window", window, QString::number((index - 1) * 100 + 50), "11", "click", "1"});
-        return waitUntil([&] { return visibleWindows().size() > before; });
-    }
     // In an open menu: `steps` entries down, then into that entry's submenu,
     // waiting for it to show (keys sent before would be lost on a loaded machine).
     bool openSubmenu(int steps) {
@@ -143,22 +115,10 @@ public:
         keys(names << "Right");
         return waitUntil([&] { return visibleWindows().size() > before; });
     }
-    void keys(const QStringList& names) { xdotool(QStringList{"key", "--delay", "60"} + names); }
     void keysToWindow(const QStringList& names) {
         xdotool({"windowfocus", "--sync", window});
         keys(names);
     }
-    QImage grab() const {
-        const QString path = dir.path() + "/grab.png";
-        QFile::remove(path);
-        outputOf("import", {"-window", window, path});
-        return QImage(path);
-    }
-    bool stripShown() const {
-        const QImage image = grab();
-        return !image.isNull() && image.pixel(900, 10) == kStripColour;
-    }
-    // The engine is the player's child (the launcher replaces itself with it).
     // The engine is the player's child named mplayer (the launcher replaced itself with it);
     // the length probe, also a child for a moment, is not it.
     QString engineChild() const {

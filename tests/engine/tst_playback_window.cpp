@@ -10,10 +10,10 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTableWidget>
 #include <QtTest>
 
+#include "common/Sliders.h"
 #include "common/TestEnv.h"
 #include "config/DataFolder.h"
 #include "config/LanguageManager.h"
@@ -72,21 +72,6 @@ int checkedIndex(QMenu* menu) {
         if (actions[i]->isChecked())
             found = found < 0 ? i : -2;
     return found;
-}
-
-// Where the style draws the handle's centre for `value`.
-QPoint handleCentre(const QSlider* slider, int value) {
-    QStyleOptionSlider option;
-    option.initFrom(slider);
-    option.orientation = slider->orientation();
-    if (slider->orientation() == Qt::Horizontal)
-        option.state |= QStyle::State_Horizontal;
-    option.minimum = slider->minimum();
-    option.maximum = slider->maximum();
-    option.sliderPosition = option.sliderValue = value;
-    return slider->style()
-        ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
-        .center();
 }
 
 bool sameIcon(const QIcon& icon, const char* picture) {
@@ -259,7 +244,7 @@ void PlaybackWindowTest::clickToSeek() {
     QTRY_COMPARE(progress->width(), 400);
     QTRY_COMPARE(volume->width(), 200);
     auto press = [&](QSlider* slider, int value, Qt::MouseButton button) {
-        const QPointF at = handleCentre(slider, value);
+        const QPointF at = kzp::test::handleCentre(slider, value);
         QMouseEvent event(QEvent::MouseButtonPress, at, slider->mapToGlobal(at), button, button,
                           Qt::NoModifier);
         w.SliderMouseLButtonPress(slider, &event);
@@ -289,7 +274,7 @@ void PlaybackWindowTest::clickPutsHandleWhereClicked() {
     progress->setFixedWidth(400);
     QTRY_COMPARE(progress->width(), 400);
 
-    const QPoint at = handleCentre(progress, 22);
+    const QPoint at = kzp::test::handleCentre(progress, 22);
     QTest::mousePress(progress, Qt::LeftButton, Qt::NoModifier, at);
     QTest::mouseRelease(progress, Qt::LeftButton, Qt::NoModifier, at);
     QVERIFY(fake.waitForCommand("seek 22 2"));
@@ -309,14 +294,14 @@ void PlaybackWindowTest::clickPutsHandleWhereClicked() {
 
     // The handle dragged and held while answers come in: the drop is where it goes.
     QTest::mousePress(progress, Qt::LeftButton, Qt::NoModifier, at);
-    QTest::mouseMove(progress, handleCentre(progress, 10));
+    QTest::mouseMove(progress, kzp::test::handleCentre(progress, 10));
     QTRY_COMPARE(progress->value(), 10);
     for (int tick = 3; tick <= 8; ++tick) {
         w.DoRefreshGui();
         QTRY_COMPARE(positions.size(), tick);
     }
     QCOMPARE(progress->value(), 10);
-    QTest::mouseRelease(progress, Qt::LeftButton, Qt::NoModifier, handleCentre(progress, 10));
+    QTest::mouseRelease(progress, Qt::LeftButton, Qt::NoModifier, kzp::test::handleCentre(progress, 10));
     QVERIFY(fake.waitForCommand("seek 10 2"));
     QCOMPARE(withoutPolls(fake.commands()), (QList<QByteArray>{"volume 50 2", "seek 22 2", "seek 10 2"}));
 }

@@ -8,13 +8,13 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStyle>
-#include <QStyleOptionSlider>
 #include <QTableWidget>
 #include <QTest>
 #include <QUrl>
 
 #include "MenusTestSupport.h"
 #include "common/FakeEngine.h"
+#include "common/Sliders.h"
 #include "engine/EngineSession.h"
 
 namespace {
@@ -311,25 +311,13 @@ private slots:
         QCOMPARE(progress->value(), 0);
 
         startPlaying(window, fake);
-        // Where the style draws the handle's centre for a value.
-        auto pixelOf = [](const QSlider* slider, int value) {
-            QStyleOptionSlider option;
-            option.initFrom(slider);
-            option.state |= QStyle::State_Horizontal;
-            option.minimum = slider->minimum();
-            option.maximum = slider->maximum();
-            option.sliderPosition = option.sliderValue = value;
-            return slider->style()
-                ->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider)
-                .center();
-        };
-        const QPoint at = pixelOf(progress, 75);
+        const QPoint at = kzp::test::handleCentre(progress, 75);
         QTest::mousePress(progress, Qt::LeftButton, {}, at);
         QTest::mouseRelease(progress, Qt::LeftButton, {}, at);
         QVERIFY(fake.waitForCommand("seek 75 2"));
         QCOMPARE(window.playback().sliderValue(), 75);
         QCOMPARE(progress->value(), 75);
-        const QPoint quarter = pixelOf(volume, 25);
+        const QPoint quarter = kzp::test::handleCentre(volume, 25);
         QTest::mousePress(volume, Qt::LeftButton, {}, quarter);
         QTest::mouseRelease(volume, Qt::LeftButton, {}, quarter);
         QCOMPARE(volume->value(), 25);
