@@ -47,6 +47,7 @@ bool copyFolder(const QString& from, const QString& to) {
 void capMemory(QProcess& process, QProcessEnvironment& env, int megabytes) {
 #if defined(__SANITIZE_ADDRESS__)
     // The sanitizer reserves far more address space than any cap allows: it watches instead.
+    Q_UNUSED(process);
     env.insert("ASAN_OPTIONS",
                env.value("ASAN_OPTIONS") + QStringLiteral(":hard_rss_limit_mb=%1:max_allocation_size_mb=%2")
                                                .arg(megabytes)
