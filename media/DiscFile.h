@@ -4,22 +4,6 @@
 #include <QString>
 #include <QtGlobal>
 
-// Files read from a disc folder (playlists, the metadata file, the thumbnail)
-// are outside data: a disc tree unpacked from an archive or an image can hold
-// pipes, devices or links to them under those names. Every such file is
-// opened through DiscFile: without blocking, and refused unless the opened
-// descriptor is a regular file, so nothing can hold the caller up or feed it
-// without end.
-//
-// A disc tree can also hold links that lead out of it, to the user's own
-// files. Given the disc's folder (DiscFolder), a file is opened only when its
-// folder, links resolved, lies inside the disc's folder and the file itself
-// is no link.
-//
-// Result codes: 0 done, an errno value from the system (EISDIR for a folder,
-// EINVAL for anything else that is not a regular file, EXDEV for a file whose
-// folder lies outside the disc's, ELOOP for a link, EFBIG for a file over its
-// bound), 87 without an open file, 30 when a read fails or ends early.
 // The folder of one disc, resolved once. A scan reads thousands of files
 // from one folder in turn, so the folder of the last file is kept resolved.
 class DiscFolder {
@@ -38,6 +22,22 @@ private:
     mutable QString lastResolved; // the same resolved ('/'-ended); empty: outside the disc
 };
 
+// Files read from a disc folder (playlists, the metadata file, the thumbnail)
+// are outside data: a disc tree unpacked from an archive or an image can hold
+// pipes, devices or links to them under those names. Every such file is
+// opened through DiscFile: without blocking, and refused unless the opened
+// descriptor is a regular file, so nothing can hold the caller up or feed it
+// without end.
+//
+// A disc tree can also hold links that lead out of it, to the user's own
+// files. Given the disc's folder (DiscFolder), a file is opened only when its
+// folder, links resolved, lies inside the disc's folder and the file itself
+// is no link.
+//
+// Result codes: 0 done, an errno value from the system (EISDIR for a folder,
+// EINVAL for anything else that is not a regular file, EXDEV for a file whose
+// folder lies outside the disc's, ELOOP for a link, EFBIG for a file over its
+// bound), 87 without an open file, 30 when a read fails or ends early.
 class DiscFile {
 public:
     static constexpr qint32 kNotOpen = 87;
