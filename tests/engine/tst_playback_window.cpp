@@ -55,6 +55,17 @@ struct Window : DRUI {
         playback().setMediaLength(length);
         VideoPlay();
     }
+    // Plays `path` with the position slider 400 pixels wide, so that every
+    // value has a pixel of its own; the slider once the engine took the start.
+    QSlider* playWithWideSlider(FakeEngine& fake, const QString& path, qint64 length) {
+        show();
+        play(path, length);
+        if (!fake.waitForCommand("volume 50 2"))
+            return nullptr;
+        QSlider* wide = slider("progressSlider");
+        wide->setFixedWidth(400);
+        return QTest::qWaitFor([&] { return wide->width() == 400; }) ? wide : nullptr;
+    }
 };
 
 QStringList texts(QMenu* menu) {
@@ -232,16 +243,11 @@ void PlaybackWindowTest::sliderValueTheWindowShowsIsUsed() {
 void PlaybackWindowTest::clickToSeek() {
     FakeEngine fake;
     Window w;
-    w.show();
     QTemporaryDir media;
-    w.play(makeSource(media, "click.mkv"), 100);
-    QVERIFY(fake.waitForCommand("volume 50 2"));
-    QSlider* progress = w.slider("progressSlider");
+    QSlider* progress = w.playWithWideSlider(fake, makeSource(media, "click.mkv"), 100);
+    QVERIFY(progress);
     QSlider* volume = w.slider("volumeSlider");
-    // Wide enough for every value to have a pixel of its own.
-    progress->setFixedWidth(400);
     volume->setFixedWidth(200);
-    QTRY_COMPARE(progress->width(), 400);
     QTRY_COMPARE(volume->width(), 200);
     auto press = [&](QSlider* slider, int value, Qt::MouseButton button) {
         const QPointF at = kzp::test::handleCentre(slider, value);
@@ -266,13 +272,9 @@ void PlaybackWindowTest::clickToSeek() {
 void PlaybackWindowTest::clickPutsHandleWhereClicked() {
     FakeEngine fake;
     Window w;
-    w.show();
     QTemporaryDir media;
-    w.play(makeSource(media, "short.mkv"), 30);
-    QVERIFY(fake.waitForCommand("volume 50 2"));
-    QSlider* progress = w.slider("progressSlider");
-    progress->setFixedWidth(400);
-    QTRY_COMPARE(progress->width(), 400);
+    QSlider* progress = w.playWithWideSlider(fake, makeSource(media, "short.mkv"), 30);
+    QVERIFY(progress);
 
     const QPoint at = kzp::test::handleCentre(progress, 22);
     QTest::mousePress(progress, Qt::LeftButton, Qt::NoModifier, at);
