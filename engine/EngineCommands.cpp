@@ -25,3 +25,11 @@ QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, c
         arguments << source.path;
     return arguments;
 }
+
+QString enginePlayingName(const QStringList& arguments) {
+    const qsizetype n = arguments.size();
+    if (n >= 3 && arguments.at(n - 2).startsWith(QLatin1Char('-')) &&
+        arguments.at(n - 2).endsWith(QLatin1String("-device")))
+        return arguments.at(n - 3);
+    return n > 0 ? arguments.last() : QString();
+}

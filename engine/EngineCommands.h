@@ -24,6 +24,11 @@ struct EngineSource {
 // source-kind options and the source path last.
 QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, const EngineSource& source);
 
+// The name the engine prints after "Playing ": the source argument, which is
+// the last one, or, where the last one is the value of a "-...-device" option,
+// the one before that option (a disc's "dvd://1" or "br://N").
+QString enginePlayingName(const QStringList& arguments);
+
 namespace engine_commands {
 inline QByteArray line(const QByteArray& text) {
     return text + '\n';

@@ -15,25 +15,68 @@ QByteArray upToZero(const QByteArray& line) {
 
 } // namespace
 
-EngineLineKind classifyEngineLine(const QByteArray& rawLine) {
+namespace {
+
+bool isStreamLine(const QByteArray& line, const char* marker) {
+    // "[lavf] stream 1: audio (aac), -aid 0, ...": a demuxer's name in
+    // brackets at the start, and the option with its number.
+    const qsizetype close = line.indexOf("] ");
+    if (!line.startsWith('[') || close < 2 || close > 32)
+        return false;
+    for (qsizetype i = 1; i < close; ++i) {
+        const char c = line.at(i);
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'))
+            return false;
+    }
+    const qsizetype at = line.indexOf(marker, close);
+    const qsizetype digit = at + qsizetype(qstrlen(marker));
+    return at > 0 && digit < line.size() && line.at(digit) >= '0' && line.at(digit) <= '9';
+}
+
+} // namespace
+
+void EngineLineClassifier::begin(const QString& playingName) {
+    nameBreaks = int(playingName.count(QLatin1Char('\n')));
+    nameLinesLeft = 0;
+    inTags = false;
+}
+
+EngineLineKind EngineLineClassifier::classify(const QByteArray& rawLine) {
     const QByteArray line = upToZero(rawLine);
+    // The rest of the source's name, as the engine echoes it.
+    if (nameLinesLeft > 0) {
+        --nameLinesLeft;
+        return EngineLineKind::Other;
+    }
+    // Tags up to the engine's next step; none of them is the engine's own.
+    if (inTags) {
+        if (line.startsWith("Starting playback..."))
+            inTags = false;
+        return EngineLineKind::Other;
+    }
+    if (line.startsWith("Clip info:")) {
+        inTags = true;
+        return EngineLineKind::Other;
+    }
     if (line.startsWith("ANS_TIME_POSITION"))
         return EngineLineKind::TimePosition;
     if (line.startsWith("ANS_LENGTH"))
         return EngineLineKind::Length;
     if (line.startsWith("ANS_PERCENT_POSITION"))
         return EngineLineKind::PercentPosition;
-    if (line.contains("Playing "))
+    if (line.startsWith("Playing ")) {
+        nameLinesLeft = nameBreaks;
         return EngineLineKind::Playing;
-    if (line.contains("(End of file)") || line.contains("(Quit)"))
+    }
+    if (line.startsWith("Exiting... (End of file)") || line.startsWith("Exiting... (Quit)"))
         return EngineLineKind::EndOfPlayback;
-    if (line.contains("*** screenshot "))
+    if (line.startsWith("*** screenshot '"))
         return EngineLineKind::Screenshot;
-    if (line.contains(", -aid "))
+    if (isStreamLine(line, ", -aid "))
         return EngineLineKind::AudioStream;
-    if (line.contains(", -sid "))
+    if (isStreamLine(line, ", -sid "))
         return EngineLineKind::SubtitleStream;
-    if (line.contains("VIDEO: "))
+    if (line.startsWith("VIDEO:  "))
         return EngineLineKind::VideoStart;
     return EngineLineKind::Other;
 }
@@ -100,7 +143,8 @@ bool engineScreenshotName(const QByteArray& rawLine, QByteArray* name) {
     return true;
 }
 
-EngineBacklogTrim trimEngineBacklog(QIODevice& output, bool& skippingLine, qint64 cap) {
+EngineBacklogTrim trimEngineBacklog(QIODevice& output, bool& skippingLine, EngineLineClassifier& lines,
+                                    qint64 cap) {
     EngineBacklogTrim trim;
     if (output.bytesAvailable() <= cap)
         return trim;
@@ -120,22 +164,20 @@ EngineBacklogTrim trimEngineBacklog(QIODevice& output, bool& skippingLine, qint6
         // Without one the line at the target is overlong: cut there, and
         // the reader skips the rest of it.
         const qsizetype cut = lineEnd >= 0 ? lineEnd + 1 : qsizetype(target);
-        const QByteArrayView dropped = QByteArrayView(window).first(cut);
-        for (const char* marker : {"(End of file)", "(Quit)"}) {
-            qsizetype at = trim.endOfPlayback ? -1 : dropped.indexOf(marker);
-            while (at >= 0) {
-                const qsizetype start = dropped.lastIndexOf('\n', at) + 1;
-                const qsizetype end = dropped.indexOf('\n', at);
-                if (end < 0)
-                    break; // the cut overlong line, dropped anyway
-                // The tail of an overlong line, or an overlong line, is no line.
-                if (!(start == 0 && skippingLine) && end - start + 1 <= kMaxEngineLineLength &&
-                    classifyEngineLine(window.mid(start, end - start + 1)) == EngineLineKind::EndOfPlayback) {
-                    trim.endOfPlayback = true;
-                    break;
-                }
-                at = dropped.indexOf(marker, end + 1);
-            }
+        // Every whole line goes through the classifier, as the reader would
+        // have taken it; the tail of an overlong line, or an overlong line,
+        // is no line.
+        qsizetype start = 0;
+        while (start < cut) {
+            const qsizetype end = window.indexOf('\n', start);
+            if (end < 0 || end >= cut)
+                break;
+            const bool tail = start == 0 && skippingLine;
+            if (!tail && end - start + 1 <= kMaxEngineLineLength &&
+                lines.classify(QByteArray::fromRawData(window.constData() + start, end - start + 1)) ==
+                    EngineLineKind::EndOfPlayback)
+                trim.endOfPlayback = true;
+            start = end + 1;
         }
         skippingLine = lineEnd < 0;
         output.skip(cut);

@@ -3,25 +3,41 @@
 // Classification of the engine's output lines, independent of any window.
 
 #include <QByteArray>
+#include <QString>
 
 class QIODevice;
 
 enum class EngineLineKind {
-    Other,           // matches nothing: ignored
-    TimePosition,    // "ANS_TIME_POSITION..." (answer to get_time_pos)
-    Length,          // "ANS_LENGTH..." (answer to get_time_length)
-    PercentPosition, // "ANS_PERCENT_POSITION...": ignored
+    Other,           // matches nothing, or carries media text: ignored
+    TimePosition,    // "ANS_TIME_POSITION" (answer to get_time_pos)
+    Length,          // "ANS_LENGTH" (answer to get_time_length)
+    PercentPosition, // "ANS_PERCENT_POSITION": ignored
     Playing,         // "Playing ": a source starts
-    EndOfPlayback,   // "(End of file)" or "(Quit)"
-    Screenshot,      // "*** screenshot "
-    AudioStream,     // ", -aid "
-    SubtitleStream,  // ", -sid "
-    VideoStart,      // "VIDEO: "
+    EndOfPlayback,   // "Exiting... (End of file)" or "Exiting... (Quit)"
+    Screenshot,      // "*** screenshot '"
+    AudioStream,     // "[demuxer] ..., -aid N"
+    SubtitleStream,  // "[demuxer] ..., -sid N"
+    VideoStart,      // "VIDEO:  "
 };
 
-// The tests run in this order and the first match wins. "Starts" tests look at
-// the line's beginning; "has" tests search the line up to its first zero byte.
-EngineLineKind classifyEngineLine(const QByteArray& line);
+// The one gate for the engine's output lines. MPlayer prints media text
+// verbatim, line breaks included: the name after "Playing " and the tags of
+// the "Clip info:" block (" name: value" lines up to "Starting playback...").
+// A tag or a name can therefore hold any line at all. A line counts only in
+// the shapes MPlayer itself prints, at the start of the line, and the lines
+// that carry media text count as nothing. One classifier follows one engine
+// run's lines in order.
+class EngineLineClassifier {
+public:
+    // A new run whose source MPlayer will name `playingName` after "Playing ".
+    void begin(const QString& playingName);
+    EngineLineKind classify(const QByteArray& line);
+
+private:
+    int nameBreaks = 0;    // line breaks in the source's name
+    int nameLinesLeft = 0; // lines still to come of the "Playing " text
+    bool inTags = false;   // inside the "Clip info:" block
+};
 
 // Seconds of an "ANS_LENGTH=" answer, truncated toward zero; 0 when the text
 // after the prefix is no number (or not a finite, non-negative one).
@@ -52,6 +68,8 @@ struct EngineBacklogTrim {
 // the oldest whole lines until at most three quarters of `cap` are left; a
 // line that is cut (only an overlong one) is dropped whole. `skippingLine` is
 // the reader's state "the next bytes are the rest of an overlong line",
-// updated across the drop. Lines classified as EndOfPlayback among the
-// dropped ones are reported, so an engine's end is never lost.
-EngineBacklogTrim trimEngineBacklog(QIODevice& output, bool& skippingLine, qint64 cap = kMaxEngineBacklog);
+// updated across the drop. The dropped lines go through `lines` in order, so
+// it stays in step with the run, and an end of playback among them is
+// reported: an engine's end is never lost.
+EngineBacklogTrim trimEngineBacklog(QIODevice& output, bool& skippingLine, EngineLineClassifier& lines,
+                                    qint64 cap = kMaxEngineBacklog);

@@ -39,6 +39,7 @@ void EngineSession::start(const QString& program, const QStringList& arguments,
     process = new QProcess(this);
     outputPaused = false;
     skippingLongLine = false;
+    lines.begin(enginePlayingName(arguments));
     // The engine's diagnostics go where ours go; left unread they would fill
     // a buffer for nothing.
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -71,6 +72,17 @@ void EngineSession::start(const QString& program, const QStringList& arguments,
 void EngineSession::send(const QByteArray& command) {
     if (isRunning())
         process->write(command);
+}
+
+void EngineSession::quit() {
+    if (!isRunning())
+        return;
+    process->write(engine_commands::quit());
+    QPointer<QProcess> quitting(process);
+    QTimer::singleShot(kEngineQuitGraceMs, this, [quitting] {
+        if (quitting && quitting->state() != QProcess::NotRunning)
+            quitting->kill();
+    });
 }
 
 void EngineSession::setOutputPaused(bool paused) {
@@ -131,7 +143,7 @@ void EngineSession::processEnded(QProcess* which) {
 void EngineSession::limitBacklog() {
     if (!process)
         return;
-    const EngineBacklogTrim trim = trimEngineBacklog(*process, skippingLongLine);
+    const EngineBacklogTrim trim = trimEngineBacklog(*process, skippingLongLine, lines);
     dropped += trim.dropped;
     if (trim.endOfPlayback)
         emit ended();
@@ -206,7 +218,7 @@ void EngineSession::readOutput() {
 }
 
 void EngineSession::handleLine(const QByteArray& line) {
-    switch (classifyEngineLine(line)) {
+    switch (lines.classify(line)) {
     case EngineLineKind::TimePosition:
         emit positionAnswered();
         break;

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/EngineLine.h"
+
 class QProcess;
 
 class EngineSession : public QObject {
@@ -29,6 +31,10 @@ public:
     // Output read while paused waits until it is resumed.
     void setOutputPaused(bool paused);
     bool isOutputPaused() const { return outputPaused; }
+    // Asks the engine to quit and, without waiting here, kills it when it has
+    // not exited within the grace: an engine blocked opening a side file reads
+    // no commands. Its end is reported as usual.
+    void quit();
     // Asks the engine to quit and kills it when it has not exited within the
     // grace; afterwards there is no engine and nothing more is reported.
     void end();
@@ -64,5 +70,6 @@ private:
     bool outputPaused = false;
     bool readScheduled = false;
     bool skippingLongLine = false; // dropping the rest of an overlong line
+    EngineLineClassifier lines;    // the running engine's lines, in order
     qint64 dropped = 0;
 };

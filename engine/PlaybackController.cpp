@@ -199,7 +199,7 @@ void PlaybackController::resume() {
 void PlaybackController::stop() {
     if (hasEngine()) {
         refreshTimer->stop();
-        engine->send(engine_commands::quit());
+        engine->quit();
         emit elapsedTextChanged(QStringLiteral("00:00:00 "));
     }
     setState(hasEngine() ? PlaybackState::Stopped : PlaybackState::Idle);
@@ -215,7 +215,7 @@ void PlaybackController::quitEngine() {
     if (!hasEngine())
         return;
     refreshTimer->stop();
-    engine->send(engine_commands::quit());
+    engine->quit();
     setState(PlaybackState::Stopped);
 }
 

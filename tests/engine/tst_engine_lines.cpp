@@ -57,46 +57,74 @@ bool makeFile(const QString& path, const QByteArray& bytes = "picture") {
 } // namespace
 
 void EngineLinesTest::classify_data() {
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<EngineLineKind>("kind");
-    using K = EngineLineKind;
-    QTest::newRow("position") << QByteArray("ANS_TIME_POSITION=1.0\n") << K::TimePosition;
-    QTest::newRow("length") << QByteArray("ANS_LENGTH=12.02\n") << K::Length;
-    QTest::newRow("length garbage") << QByteArray("ANS_LENGTH=abc\n") << K::Length;
-    QTest::newRow("percent") << QByteArray("ANS_PERCENT_POSITION=12\n") << K::PercentPosition;
-    QTest::newRow("playing") << QByteArray("Playing /tmp/a b.mkv.\n") << K::Playing;
-    QTest::newRow("end of file") << QByteArray("\nExiting... (End of file)\n") << K::EndOfPlayback;
-    QTest::newRow("quit") << QByteArray("Exiting... (Quit)\n") << K::EndOfPlayback;
-    QTest::newRow("screenshot") << QByteArray("*** screenshot '/d/0001.png' ***\n") << K::Screenshot;
-    QTest::newRow("audio") << QByteArray("[lavf] stream 1: audio (aac), -aid 0, -alang eng, English\n")
-                           << K::AudioStream;
-    QTest::newRow("subtitle") << QByteArray("[lavf] stream 3: subtitle (srt), -sid 0, -slang eng\n")
-                              << K::SubtitleStream;
-    QTest::newRow("video") << QByteArray("VIDEO:  [H264]  320x240  0bpp  25.000 fps\n") << K::VideoStart;
-    // Order: the first matching test wins.
-    QTest::newRow("position beats playing")
-        << QByteArray("ANS_TIME_POSITION=Playing (Quit)") << K::TimePosition;
-    QTest::newRow("playing beats end") << QByteArray("Playing (End of file).") << K::Playing;
-    QTest::newRow("end beats screenshot") << QByteArray("*** screenshot '(Quit)' ***") << K::EndOfPlayback;
-    QTest::newRow("aid beats sid and video") << QByteArray("VIDEO: , -sid 1, -aid 2") << K::AudioStream;
-    // "Starts" tests only at the start, "has" tests anywhere.
-    QTest::newRow("length not at start") << QByteArray(" ANS_LENGTH=5") << K::Other;
-    QTest::newRow("lowercase") << QByteArray("ans_length=5\nplaying x") << K::Other;
-    QTest::newRow("VIDEO without blank") << QByteArray("VIDEO:[H264]") << K::Other;
-    QTest::newRow("noise") << QByteArray("[mov,mp4,m4a,3gp,3g2,mj2 @ 0x55] stream 0, timescale not set\n")
-                           << K::Other;
-    QTest::newRow("empty") << QByteArray() << K::Other;
-    QTest::newRow("binary") << QByteArray("\xff\xfe\x01\x80garbage\x7f", 12) << K::Other;
-    // A zero byte ends what "has" tests look at.
-    QTest::newRow("NUL before marker") << QByteArray("abc\0Exiting... (Quit)\n", 22) << K::Other;
-    QTest::newRow("NUL after marker") << QByteArray("Exiting... (Quit)\0xyz\n", 22) << K::EndOfPlayback;
-    QTest::newRow("NUL at start") << QByteArray("\0ANS_LENGTH=5", 13) << K::Other;
+    // One engine run's output, and one letter per line for what it counts as:
+    // T time, L length, % percent, P playing, E end, S screenshot, A audio,
+    // s subtitle, V video, . nothing.
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("kinds");
+    QTest::newRow("position") << QByteArray("ANS_TIME_POSITION=1.0") << QString() << "T";
+    QTest::newRow("length") << QByteArray("ANS_LENGTH=12.02\nANS_LENGTH=abc") << QString() << "LL";
+    QTest::newRow("percent") << QByteArray("ANS_PERCENT_POSITION=12") << QString() << "%";
+    QTest::newRow("playing") << QByteArray("Playing /tmp/a b.mkv.") << "/tmp/a b.mkv"
+                             << "P";
+    QTest::newRow("ends") << QByteArray("Exiting... (End of file)\nExiting... (Quit)") << QString() << "EE";
+    QTest::newRow("screenshot") << QByteArray("*** screenshot '/d/0001.png' ***") << QString() << "S";
+    QTest::newRow("streams") << QByteArray("[lavf] stream 1: audio (aac), -aid 0, -alang eng, English\n"
+                                           "[lavf] stream 3: subtitle (srt), -sid 0, -slang eng\n"
+                                           "[mkv] Track ID 2: audio, -sid 1, -aid 2")
+                             << QString() << "AsA";
+    QTest::newRow("video") << QByteArray("VIDEO:  [H264]  320x240  0bpp  25.000 fps\nVIDEO:  MPEG2  720x480")
+                           << QString() << "VV";
+    // Only MPlayer's own shapes, at the start of the line.
+    QTest::newRow("shapes elsewhere")
+        << QByteArray(" ANS_LENGTH=5\nans_length=5\nplaying x\nVIDEO:[H264]\nVIDEO: [H264]\n"
+                      "x Exiting... (Quit)\n(End of file)\n"
+                      "stream 1: audio, -aid 0\n[lavf] stream 1: audio, -aid x\n[la vf] a, -aid 1")
+        << QString() << "..........";
+    QTest::newRow("first shape wins")
+        << QByteArray("ANS_TIME_POSITION=Playing (Quit)\nPlaying (End of file).\n"
+                      "*** screenshot '(Quit)' ***")
+        << "(End of file)"
+        << "TPS";
+    QTest::newRow("noise") << QByteArray("[mov,mp4,m4a,3gp,3g2,mj2 @ 0x55] stream 0, timescale not set\n\n"
+                                         "\xff\xfe\x01\x80garbage\x7f")
+                           << QString() << "...";
+    // A zero byte ends what a line is judged by.
+    QTest::newRow("zero bytes") << QByteArray(
+                                       "abc\0Exiting... (Quit)\nExiting... (Quit)\0xyz\n\0ANS_LENGTH=5", 57)
+                                << QString() << ".E.";
+    // Media text: tags on one line, tags and names with line breaks.
+    QTest::newRow("one-line tags")
+        << QByteArray(" title: (End of file)\n COMMENT: Playing x, -aid 3, -sid 2\n artist: VIDEO:  x")
+        << QString() << "...";
+    QTest::newRow("tag block")
+        << QByteArray(
+               "Playing t.mkv.\n[lavf] stream 1: audio (aac), -aid 0\nVIDEO:  [H264]  160x120\n"
+               "Clip info:\n title: T1\nExiting... (End of file)\nVIDEO:  [H264] x\n"
+               "[lavf] stream 9: audio (aac), -aid 9\nANS_LENGTH=99\n*** screenshot '/x/0001.png' ***\n"
+               "Clip info:\nPlaying y.\n ENCODER: Lavf59\nStarting playback...\nANS_LENGTH=5\n"
+               "Exiting... (End of file)")
+        << "t.mkv"
+        << "PAV...........LE";
+    QTest::newRow("name with line breaks")
+        << QByteArray(
+               "Playing a\nExiting... (End of file)\n[lavf] stream 1: audio, -aid 1\nb.\nVIDEO:  [H264]")
+        << "a\nExiting... (End of file)\n[lavf] stream 1: audio, -aid 1\nb"
+        << "P...V";
 }
 
 void EngineLinesTest::classify() {
-    QFETCH(QByteArray, line);
-    QFETCH(EngineLineKind, kind);
-    QCOMPARE(classifyEngineLine(line), kind);
+    QFETCH(QByteArray, output);
+    QFETCH(QString, name);
+    QFETCH(QString, kinds);
+    const QString letters = QStringLiteral(".TL%PESAsV");
+    EngineLineClassifier lines;
+    lines.begin(name);
+    QString seen;
+    for (const QByteArray& line : output.split('\n'))
+        seen += letters.at(int(lines.classify(line + '\n')));
+    QCOMPARE(seen, kinds);
 }
 
 void EngineLinesTest::length_data() {
@@ -456,6 +484,8 @@ void EngineLinesTest::backlogTrim_data() {
                                    << false << qint64(50) << false << false;
     QTest::newRow("marker in another kind of line")
         << "Playing (Quit).\n" + ten.repeated(9) << false << qint64(36) << false << false;
+    QTest::newRow("end inside tags") << "Clip info:\nExiting... (Quit)\n" + ten.repeated(8) << false
+                                     << qint64(39) << false << false;
     QTest::newRow("marker after a zero byte")
         << QByteArray("ab\0(Quit)\n", 10) + ten.repeated(10) << false << qint64(40) << false << false;
     QTest::newRow("marker in a skipped tail")
@@ -471,7 +501,8 @@ void EngineLinesTest::backlogTrim() {
     QFETCH(bool, ended);
     QBuffer device(&output);
     QVERIFY(device.open(QIODevice::ReadOnly));
-    const EngineBacklogTrim trim = trimEngineBacklog(device, skipping, 100);
+    EngineLineClassifier lines;
+    const EngineBacklogTrim trim = trimEngineBacklog(device, skipping, lines, 100);
     QCOMPARE(trim.dropped, dropped);
     QCOMPARE(device.pos(), dropped);
     QCOMPARE(skipping, skippingAfter);

@@ -223,25 +223,40 @@ void EngineSessionTest::replacedEngineNeverReportsAgain() {
 }
 
 void EngineSessionTest::endQuitsOrKills_data() {
+    // end() waits for the engine (close, rebuild); quit() (Stop) never does,
+    // and an engine that reads no command is killed after the grace.
     QTest::addColumn<QByteArrayList>("script");
     QTest::addColumn<bool>("answersQuit");
-    QTest::newRow("answers quit") << QByteArrayList{"Playing x."} << true;
-    QTest::newRow("slow to quit") << QByteArrayList{"@once q => @sleep 20000"} << false;
-    QTest::newRow("hangs, ignores SIGTERM") << QByteArrayList{"@ignore-term", "@hang"} << false;
+    QTest::addColumn<bool>("waits");
+    QTest::newRow("answers quit") << QByteArrayList{"Playing x."} << true << true;
+    QTest::newRow("slow to quit") << QByteArrayList{"@once q => @sleep 20000"} << false << true;
+    QTest::newRow("hangs, ignores SIGTERM") << QByteArrayList{"@ignore-term", "@hang"} << false << true;
+    QTest::newRow("stop: answers quit") << QByteArrayList{"Playing x."} << true << false;
+    QTest::newRow("stop: reads no command") << QByteArrayList{"@ignore-term", "@hang"} << false << false;
 }
 
 void EngineSessionTest::endQuitsOrKills() {
     QFETCH(QByteArrayList, script);
     QFETCH(bool, answersQuit);
+    QFETCH(bool, waits);
     FakeEngine fake;
     fake.setScript(script);
     EngineSession s;
     Record r(s);
     s.end(); // without an engine: nothing
+    s.quit();
     s.start(FakeEngine::program(), {}, QString());
     QVERIFY(engineProcess(s)->waitForStarted(5000));
     const qint64 pid = engineProcess(s)->processId();
     QVERIFY(fake.waitForStart());
+    if (!waits) {
+        s.quit();
+        QVERIFY(answersQuit || s.isRunning()); // not waited for
+        QVERIFY(r.waitFor("ended", kEngineQuitGraceMs + 10000));
+        QVERIFY(gone(pid));
+        QCOMPARE(fake.commands(), answersQuit ? QList<QByteArray>{"q"} : QList<QByteArray>{});
+        return;
+    }
     QElapsedTimer clock;
     clock.start();
     s.end();

@@ -1,15 +1,18 @@
 // The two launchers beside the player: "Player.exe" (rewrites the outputs,
 // becomes the engine, dies with the player) and "tool" (becomes ffmpeg -i).
 
+#include <QDir>
 #include <QProcess>
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include "common/FakeEngine.h"
 #include "tools/launcher/BarKeeper.h"
 #include "tools/launcher/EngineArguments.h"
+#include "tools/launcher/SideFiles.h"
 #include "tools/launcher/VideoOutput.h"
 
 using Box = BarKeeper::Box;
@@ -86,6 +89,8 @@ private slots:
     void engineDiesWithPlayer();
     void probeRunsFfmpeg_data();
     void probeRunsFfmpeg();
+    void sideFilesThatBlock_data();
+    void sideFilesThatBlock();
 };
 
 void LaunchersTest::launcherRewritesAndExecs_data() {
@@ -430,6 +435,50 @@ void LaunchersTest::probeRunsFfmpeg() {
     QVERIFY(probe.waitForFinished(5000));
     QVERIFY(probe.exitCode() != 0);
     QVERIFY(!QFile::exists(record));
+}
+
+void LaunchersTest::sideFilesThatBlock_data() {
+    // Entries made beside the source ('|' a pipe, '>' a link to a pipe, else
+    // a file); what the launcher then passes, or "-" for not starting at all.
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<bool>("dvd");
+    QTest::addColumn<QString>("added");
+    QTest::newRow("subtitle file") << QStringList{"v.srt", "v.ass"} << false << "";
+    QTest::newRow("pipe named like subtitles") << QStringList{"|v.srt"} << false << "-noautosub";
+    QTest::newRow("pipe in the sub folder") << QStringList{"|sub/v.SSA"} << false << "-noautosub";
+    QTest::newRow("link to a pipe") << QStringList{"|pipe", ">v.idx"} << false << "-noautosub";
+    QTest::newRow("pipe of another kind") << QStringList{"|v.mkv.part", "|fifo"} << false << "";
+    QTest::newRow("DVD") << QStringList{"VIDEO_TS/VIDEO_TS.IFO", "VIDEO_TS/VTS_01_1.VOB"} << true << "";
+    QTest::newRow("DVD with a pipe") << QStringList{"|VIDEO_TS/VIDEO_TS.IFO"} << true << "-";
+}
+
+void LaunchersTest::sideFilesThatBlock() {
+    QFETCH(QStringList, entries);
+    QFETCH(bool, dvd);
+    QFETCH(QString, added);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkpath("sub") && QDir(dir.path()).mkpath("VIDEO_TS"));
+    const QString video = dir.filePath("v.mkv");
+    QVERIFY(QFile(video).open(QIODevice::WriteOnly));
+    for (const QString& entry : entries) {
+        const QString path = dir.filePath(entry.mid(entry.startsWith('|') || entry.startsWith('>') ? 1 : 0));
+        if (entry.startsWith('|'))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (entry.startsWith('>'))
+            QVERIFY(QFile::link(dir.filePath("pipe"), path));
+        else
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+    }
+    const QStringList before =
+        dvd ? QStringList{"-quiet", "dvd://1", "-dvd-device", dir.path()} : QStringList{"-quiet", video};
+    QStringList arguments = before;
+    const bool starts = avoidBlockingSideFiles(arguments);
+    QCOMPARE(starts, added != "-");
+    QStringList expected = before;
+    if (added.startsWith("-no"))
+        expected.insert(1, added);
+    if (starts)
+        QCOMPARE(arguments, expected);
 }
 
 QTEST_GUILESS_MAIN(LaunchersTest)

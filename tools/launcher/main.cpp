@@ -21,6 +21,7 @@
 #include "tools/launcher/BlurayTitle.h"
 #include "tools/launcher/DisplayProbe.h"
 #include "tools/launcher/EngineArguments.h"
+#include "tools/launcher/SideFiles.h"
 
 int main(int argc, char** argv) {
 #ifdef __linux__
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
     }
     adaptEngineArguments(arguments, videoOutput, qgetenv("KZP_AO"), videoOptions);
     translateBlurayTitle(arguments);
+    if (!avoidBlockingSideFiles(arguments))
+        return 1; // the player takes the engine's end for the end of playback
 
     QByteArray program = qgetenv("KZP_ENGINE");
     if (program.isEmpty())
