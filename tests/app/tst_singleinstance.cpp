@@ -5,6 +5,7 @@
 // /tmp is a folder of the test's, so the machine's /tmp is not used.
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
@@ -48,7 +49,19 @@ public:
     void start(const QString& program, const QStringList& arguments = {}) {
         process.start(program, arguments);
     }
-    // Everything printed so far; called from QTRY_ conditions, which run the event loop.
+    // Waits for `line` while the player runs: a player that has ended prints
+    // nothing more, so its end ends the wait.
+    bool waitForLine(const QByteArray& line, int timeoutMs) {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!printedLine(line)) {
+            if (process.state() == QProcess::NotRunning || deadline.hasExpired())
+                return printedLine(line);
+            QCoreApplication::processEvents();
+            process.waitForReadyRead(20);
+        }
+        return true;
+    }
+    // Everything printed so far.
     QByteArray output() {
         printed += process.readAllStandardOutput();
         return printed;
@@ -220,9 +233,19 @@ QStringList TestSingleInstance::withOwnTmp(const QString& systemTemp, const QStr
                                            bool asNobody) const {
     if (unshare.isEmpty() || (asNobody && setpriv.isEmpty()))
         return {};
-    QStringList arguments{
-        "--mount", "--propagation", "private", "/bin/sh", "-c", "mount --bind \"$0\" /tmp && exec \"$@\"",
-        systemTemp};
+    // A player that lives under /tmp stays in reach: its folder is bound to
+    // the same place inside the test's /tmp first.
+    const QString folder = QFileInfo(program).absolutePath();
+    QStringList arguments{"--mount",
+                          "--propagation",
+                          "private",
+                          "/bin/sh",
+                          "-c",
+                          "t=$0; k=$1; shift; case $k in /tmp/*) mkdir -p \"$t${k#/tmp}\" && "
+                          "mount --bind \"$k\" \"$t${k#/tmp}\" || exit 1;; esac; "
+                          "mount --rbind \"$t\" /tmp && exec \"$@\"",
+                          systemTemp,
+                          folder};
     if (asNobody)
         arguments << setpriv << "--reuid=65534"
                   << "--regid=65534"
@@ -233,7 +256,7 @@ QStringList TestSingleInstance::withOwnTmp(const QString& systemTemp, const QStr
 void TestSingleInstance::secondInstanceRestoresFirst() {
     Player first(environment("report,minimized"), workDir.path());
     first.start(program);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+    QVERIFY(first.waitForLine("ready listening", startTimeout));
     QVERIFY(first.printedLine("state minimized"));
 
     // Arguments are not read: a file name changes nothing.
@@ -244,8 +267,8 @@ void TestSingleInstance::secondInstanceRestoresFirst() {
     QCOMPARE(second.process.exitCode(), 0);
     QCOMPARE(second.output(), QByteArray()); // never built a window
 
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("restore matched Kestrune Zyl Player"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("state normal"), 10000);
+    QVERIFY(first.waitForLine("restore matched Kestrune Zyl Player", 10000));
+    QVERIFY(first.waitForLine("state normal", 10000));
     QCOMPARE(first.process.state(), QProcess::Running);
 }
 
@@ -253,7 +276,7 @@ void TestSingleInstance::differentTempFoldersFindOneAnother() {
     // $TMPDIR may differ per session or per login of the same user.
     Player first(environment("report,minimized"), workDir.path());
     first.start(program);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+    QVERIFY(first.waitForLine("ready listening", startTimeout));
 
     QTemporaryDir otherTemp;
     QProcessEnvironment env = environment("report");
@@ -263,7 +286,7 @@ void TestSingleInstance::differentTempFoldersFindOneAnother() {
     QVERIFY(second.process.waitForFinished(startTimeout));
     QCOMPARE(second.process.exitCode(), 0);
     QCOMPARE(second.output(), QByteArray());
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("restore matched Kestrune Zyl Player"), 10000);
+    QVERIFY(first.waitForLine("restore matched Kestrune Zyl Player", 10000));
 
     // Both live in the private folder; nothing in either temp folder.
     QVERIFY(QFileInfo::exists(singleInstanceLockPath(runtimeDir->path())));
@@ -289,13 +312,13 @@ void TestSingleInstance::otherTitleIsNotRestored() {
 
     Player first(environment("report,minimized"), workDir.path());
     first.start(copy);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+    QVERIFY(first.waitForLine("ready listening", startTimeout));
 
     Player second(environment({}), workDir.path());
     second.start(program);
     QVERIFY(second.process.waitForFinished(startTimeout));
     QCOMPARE(second.process.exitCode(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("restore ignored Kestrune Zyl Player"), 10000);
+    QVERIFY(first.waitForLine("restore ignored Kestrune Zyl Player", 10000));
     QVERIFY(!first.output().contains("state normal"));
 }
 
@@ -303,7 +326,7 @@ void TestSingleInstance::lockFreedAfterKill() {
     {
         Player crashed(environment("report"), workDir.path());
         crashed.start(program);
-        QTRY_VERIFY_WITH_TIMEOUT(crashed.printedLine("ready listening"), startTimeout);
+        QVERIFY(crashed.waitForLine("ready listening", startTimeout));
         crashed.process.kill(); // SIGKILL: no clean-up at all, the socket file stays
         QVERIFY(crashed.process.waitForFinished(5000));
     }
@@ -312,20 +335,20 @@ void TestSingleInstance::lockFreedAfterKill() {
     // The next start is a first instance again and takes over the channel.
     Player next(environment("report,minimized"), workDir.path());
     next.start(program);
-    QTRY_VERIFY_WITH_TIMEOUT(next.printedLine("ready listening"), startTimeout);
+    QVERIFY(next.waitForLine("ready listening", startTimeout));
 
     Player second(environment({}), workDir.path());
     second.start(program);
     QVERIFY(second.process.waitForFinished(startTimeout));
     QCOMPARE(second.process.exitCode(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(next.printedLine("restore matched Kestrune Zyl Player"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(next.printedLine("state normal"), 10000);
+    QVERIFY(next.waitForLine("restore matched Kestrune Zyl Player", 10000));
+    QVERIFY(next.waitForLine("state normal", 10000));
 }
 
 void TestSingleInstance::busyFirstInstance() {
     Player first(environment("report,minimized"), workDir.path());
     first.start(program);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+    QVERIFY(first.waitForLine("ready listening", startTimeout));
     QCOMPARE(::kill(pid_t(first.process.processId()), SIGSTOP), 0); // its event loop stands still
 
     Player second(environment({}), workDir.path());
@@ -338,7 +361,7 @@ void TestSingleInstance::busyFirstInstance() {
 
     // Once it runs again, the first instance still gets the request.
     QCOMPARE(::kill(pid_t(first.process.processId()), SIGCONT), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("restore matched Kestrune Zyl Player"), 10000);
+    QVERIFY(first.waitForLine("restore matched Kestrune Zyl Player", 10000));
 }
 
 void TestSingleInstance::otherUserCannotReachFirst() {
@@ -356,7 +379,7 @@ void TestSingleInstance::otherUserCannotReachFirst() {
     env.insert("TMPDIR", shared.path());
     Player first(env, workDir.path());
     first.start(program);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+    QVERIFY(first.waitForLine("ready listening", startTimeout));
 
     // The other user's start is a first instance of its own.
     env = environment("report");
@@ -365,7 +388,7 @@ void TestSingleInstance::otherUserCannotReachFirst() {
     env.insert("XDG_RUNTIME_DIR", otherRuntime.path());
     Player other(env, otherHome.path());
     other.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", program});
-    QTRY_VERIFY_WITH_TIMEOUT(other.printedLine("ready listening"), startTimeout);
+    QVERIFY(other.waitForLine("ready listening", startTimeout));
     QCOMPARE(other.process.state(), QProcess::Running);
 
     // Ours is out of its reach, and for this user alone.
@@ -390,7 +413,7 @@ void TestSingleInstance::otherUsersLockDoesNotBlock() {
     env.insert("TMPDIR", shared.path());
     Player first(env, workDir.path());
     first.start(program);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+    QVERIFY(first.waitForLine("ready listening", startTimeout));
 }
 
 void TestSingleInstance::fallbackFolderWithoutRuntimeFolder() {
@@ -405,7 +428,7 @@ void TestSingleInstance::fallbackFolderWithoutRuntimeFolder() {
     env.remove("XDG_RUNTIME_DIR");
     Player first(env, workDir.path());
     first.start(unshare, arguments);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+    QVERIFY(first.waitForLine("ready listening", startTimeout));
     const QString folder = systemTemp.filePath(QStringLiteral("kestrune-zyl-player-%1").arg(::geteuid()));
     QCOMPARE(modeOf(folder), mode_t(S_IFDIR | 0700));
     QVERIFY(QFileInfo::exists(singleInstanceLockPath(folder)));
@@ -421,8 +444,8 @@ void TestSingleInstance::fallbackFolderWithoutRuntimeFolder() {
     second.start(unshare, arguments);
     QVERIFY(second.process.waitForFinished(startTimeout));
     QCOMPARE(second.process.exitCode(), 0);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("restore matched Kestrune Zyl Player"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("state normal"), 10000);
+    QVERIFY(first.waitForLine("restore matched Kestrune Zyl Player", 10000));
+    QVERIFY(first.waitForLine("state normal", 10000));
 }
 
 void TestSingleInstance::squattedFallbackFolderIsRefused() {
@@ -446,7 +469,7 @@ void TestSingleInstance::squattedFallbackFolderIsRefused() {
     env.remove("XDG_RUNTIME_DIR");
     Player first(env, workDir.path());
     first.start(unshare, arguments);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready deaf"), startTimeout);
+    QVERIFY(first.waitForLine("ready deaf", startTimeout));
     QVERIFY(first.process.readAllStandardError().contains("single-instance"));
     QCOMPARE(QDir(folder).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System),
              QStringList{QString::fromLatin1(singleInstanceLockName)});
@@ -489,7 +512,7 @@ void TestSingleInstance::silentLockHolder() {
 void TestSingleInstance::terminationEndsCleanly() {
     Player first(environment("report"), workDir.path());
     first.start(program);
-    QTRY_VERIFY_WITH_TIMEOUT(first.printedLine("ready listening"), startTimeout);
+    QVERIFY(first.waitForLine("ready listening", startTimeout));
     first.process.terminate(); // SIGTERM
     QVERIFY(first.process.waitForFinished(10000));
     QCOMPARE(first.process.exitStatus(), QProcess::NormalExit);
@@ -497,7 +520,7 @@ void TestSingleInstance::terminationEndsCleanly() {
 
     Player next(environment("report"), workDir.path());
     next.start(program);
-    QTRY_VERIFY_WITH_TIMEOUT(next.printedLine("ready listening"), startTimeout);
+    QVERIFY(next.waitForLine("ready listening", startTimeout));
     ::kill(pid_t(next.process.processId()), SIGINT);
     QVERIFY(next.process.waitForFinished(10000));
     QCOMPARE(next.process.exitStatus(), QProcess::NormalExit);
