@@ -3,15 +3,18 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QLocalServer>
-#include <QLocalSocket>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 const char* const singleInstanceLockName = "Global\\Kestrune_BluRay_Player_2021_For_Windows";
@@ -81,66 +84,134 @@ InstanceRole claimSingleInstance(const QString& folder) {
     return held ? InstanceRole::Second : InstanceRole::Unguarded;
 }
 
-bool requestRestore(const QString& serverPath, const QString& title, int timeoutMs) {
-    if (serverPath.isEmpty())
+namespace {
+
+// The channel is a local stream socket handled with the system's calls: the
+// toolkit's own class would load its network library, and a dozen more with
+// it, at every start of the player.
+bool socketAddress(const QString& path, sockaddr_un& address) {
+    const QByteArray name = QFile::encodeName(path);
+    address = {};
+    address.sun_family = AF_UNIX;
+    if (name.isEmpty() || size_t(name.size()) >= sizeof address.sun_path || name.contains('\0'))
         return false;
-    const QDeadlineTimer deadline(timeoutMs);
-    QLocalSocket socket;
-    socket.connectToServer(serverPath);
-    if (!socket.waitForConnected(int(deadline.remainingTime())))
-        return false;
-    socket.write(title.toUtf8() + '\n');
-    while (socket.bytesToWrite() > 0)
-        if (!socket.waitForBytesWritten(int(deadline.remainingTime())))
-            return false;
-    socket.disconnectFromServer();
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
     return true;
 }
 
+bool waitFor(int fd, short events, const QDeadlineTimer& deadline) {
+    pollfd entry = {fd, events, 0};
+    int ready;
+    do
+        ready = ::poll(&entry, 1, int(qMax<qint64>(0, deadline.remainingTime())));
+    while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+} // namespace
+
+// One connection of a second instance: its line is read as it arrives.
+class RestoreClient : public QObject {
+public:
+    RestoreClient(int fd, RestoreServer* server)
+        : QObject(server), fd(fd), notifier(fd, QSocketNotifier::Read) {
+        connect(&notifier, &QSocketNotifier::activated, this, [this, server] { read(server); });
+        // A client that never finishes its line is dropped.
+        QTimer::singleShot(requestTimeoutMs, this, [this] { finish(); });
+    }
+    ~RestoreClient() override { ::close(fd); }
+
+private:
+    void read(RestoreServer* server) {
+        char buffer[512];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && (errno == EAGAIN || errno == EINTR))
+            return;
+        if (got > 0)
+            request.append(buffer, got);
+        const qsizetype end = request.indexOf('\n');
+        if (got > 0 && end < 0 && request.size() <= maxRequestSize)
+            return;
+        finish();
+        if (request.size() > maxRequestSize || (end < 0 && request.isEmpty()))
+            return;
+        if (end >= 0)
+            request.truncate(end);
+        server->handleRequest(QString::fromUtf8(request));
+    }
+    void finish() {
+        notifier.setEnabled(false);
+        deleteLater();
+    }
+
+    int fd;
+    QSocketNotifier notifier;
+    QByteArray request;
+};
+
+bool requestRestore(const QString& serverPath, const QString& title, int timeoutMs) {
+    sockaddr_un address;
+    if (serverPath.isEmpty() || !socketAddress(serverPath, address))
+        return false;
+    const QDeadlineTimer deadline(timeoutMs);
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return false;
+    // A full queue refuses at once; the first instance may take its time.
+    int connected;
+    while ((connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address)) != 0 &&
+           (errno == EAGAIN || errno == EINTR) && !deadline.hasExpired())
+        ::usleep(10000);
+    QByteArray line = title.toUtf8() + '\n';
+    qsizetype sent = 0;
+    while (connected == 0 && sent < line.size()) {
+        const ssize_t wrote = ::send(fd, line.constData() + sent, size_t(line.size() - sent), MSG_NOSIGNAL);
+        if (wrote > 0)
+            sent += wrote;
+        else if (!(wrote < 0 && (errno == EAGAIN || errno == EINTR) && waitFor(fd, POLLOUT, deadline)))
+            break;
+    }
+    ::close(fd);
+    return connected == 0 && sent == line.size();
+}
+
 RestoreServer::RestoreServer(QWidget* window, const QString& serverPath, QObject* parent)
-    : QObject(parent), server(new QLocalServer(this)), window(window) {
-    if (serverPath.isEmpty())
+    : QObject(parent), window(window) {
+    sockaddr_un address;
+    if (serverPath.isEmpty() || !socketAddress(serverPath, address))
+        return;
+    listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (listener < 0)
         return;
     // Only the lock holder gets here, so a socket file left by a killed first
-    // instance is stale and can go. The path is in our private folder; a bare
-    // name would put the socket under $TMPDIR.
-    QLocalServer::removeServer(serverPath);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server, &QLocalServer::newConnection, this, &RestoreServer::acceptConnections);
-    server->listen(serverPath);
+    // instance is stale and can go. The path is in our private folder.
+    ::unlink(address.sun_path);
+    if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::chmod(address.sun_path, 0600) != 0 || ::listen(listener, 16) != 0) {
+        ::close(listener);
+        listener = -1;
+        return;
+    }
+    auto* notifier = new QSocketNotifier(listener, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &RestoreServer::acceptConnections);
+}
+
+RestoreServer::~RestoreServer() {
+    if (listener >= 0)
+        ::close(listener);
 }
 
 bool RestoreServer::isListening() const {
-    return server->isListening();
+    return listener >= 0;
 }
 
 void RestoreServer::acceptConnections() {
-    while (QLocalSocket* socket = server->nextPendingConnection()) {
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket, false); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] { readRequest(socket, true); });
-        // A client that never finishes its line is dropped.
-        QTimer::singleShot(requestTimeoutMs, socket, [socket] { socket->abort(); });
-        if (socket->bytesAvailable() > 0)
-            readRequest(socket, false);
-    }
+    int client;
+    while ((client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0)
+        new RestoreClient(client, this);
 }
 
-void RestoreServer::readRequest(QLocalSocket* socket, bool finished) {
-    if (socket->property("handled").toBool())
-        return;
-    QByteArray request = socket->property("request").toByteArray() + socket->readAll();
-    const qsizetype end = request.indexOf('\n');
-    if (end < 0 && !finished && request.size() <= maxRequestSize) {
-        socket->setProperty("request", request);
-        return;
-    }
-    socket->setProperty("handled", true);
-    socket->deleteLater();
-    if (request.size() > maxRequestSize || (end < 0 && request.isEmpty()))
-        return;
-    if (end >= 0)
-        request.truncate(end);
-    const QString title = QString::fromUtf8(request);
+void RestoreServer::handleRequest(const QString& title) {
     const bool restore = window && window->windowTitle() == title;
     if (restore)
         window->showNormal();

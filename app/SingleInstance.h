@@ -4,9 +4,8 @@
 #include <QPointer>
 #include <QString>
 
-class QLocalServer;
-class QLocalSocket;
 class QWidget;
+class RestoreClient;
 
 // Name of the per-user single-instance lock file.
 extern const char* const singleInstanceLockName;
@@ -48,6 +47,7 @@ public:
     // file found there was left by a killed first instance. An empty path
     // gives a server that never listens.
     RestoreServer(QWidget* window, const QString& serverPath, QObject* parent = nullptr);
+    ~RestoreServer() override;
     bool isListening() const;
 
 signals:
@@ -55,9 +55,10 @@ signals:
     void requestHandled(const QString& title, bool restored);
 
 private:
+    friend class RestoreClient;
     void acceptConnections();
-    void readRequest(QLocalSocket* socket, bool finished);
+    void handleRequest(const QString& title);
 
-    QLocalServer* server;
+    int listener = -1;
     QPointer<QWidget> window;
 };

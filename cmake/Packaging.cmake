@@ -37,7 +37,7 @@ else()
   # Debian 12's names for what the binaries link (the xcb platform and image
   # format plugins ship in libqt6gui6).
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
-      "${KZP_RUNTIME_DEPENDS}, libqt6core6, libqt6gui6, libqt6widgets6, libqt6network6, libqt6dbus6, libbluray2, libfontconfig1, libstdc++6, libgcc-s1, libc6")
+      "${KZP_RUNTIME_DEPENDS}, libqt6core6, libqt6gui6, libqt6widgets6, libqt6dbus6, libbluray2, libfontconfig1, libstdc++6, libgcc-s1, libc6")
 endif()
 
 set(CPACK_SOURCE_GENERATOR TXZ)
