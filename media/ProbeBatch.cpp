@@ -79,18 +79,13 @@ void ProbeBatch::launchProbes() {
 
 void ProbeBatch::launch(int index) {
     auto* probe = new QProcess(this);
-    // Only standard error matters; anything else must neither fill memory nor
-    // leave the probe waiting for input.
-    probe->setStandardOutputFile(QProcess::nullDevice());
-    probe->setStandardInputFile(QProcess::nullDevice());
     running.insert(probe, index);
 #ifdef Q_OS_UNIX
     probe->setChildProcessModifier([] { [[maybe_unused]] const int ignored = ::nice(kProbeNiceness); });
 #endif
-    connect(probe, &QProcess::finished, this, [this, probe] {
-        probeEnded(probe, probe->property(kTimedOut).toBool()
-                              ? QString()
-                              : durationFromProbeOutput(probe->readAllStandardError()));
+    const auto output = std::make_shared<ProbeOutput>(files[index]);
+    connect(probe, &QProcess::finished, this, [this, probe, output] {
+        probeEnded(probe, probe->property(kTimedOut).toBool() ? QString() : output->duration());
     });
     connect(probe, &QProcess::errorOccurred, this, [this, probe](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) // no finished() follows
@@ -107,7 +102,7 @@ void ProbeBatch::launch(int index) {
         });
         limit->start(timeoutMs);
     }
-    probe->start(programPath, {QStringLiteral("-i"), files[index]});
+    startProbe(*probe, programPath, output);
 }
 
 void ProbeBatch::probeEnded(QProcess* probe, const QString& duration) {
