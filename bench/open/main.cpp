@@ -211,6 +211,12 @@ Figures measure(const QString& bin, const QStringList& files, int rounds) {
     return figures;
 }
 
+// The machine's load averages: other work skews every figure here.
+QByteArray loadAverages() {
+    QFile file(QStringLiteral("/proc/loadavg"));
+    return file.open(QIODevice::ReadOnly) ? file.readLine().trimmed() : QByteArray("unknown");
+}
+
 void printRow(const char* what, double idle, double busy, const char* unit) {
     std::printf("%-40s %10.3f %s %14.3f %s\n", what, idle, unit, busy, unit);
 }
@@ -250,6 +256,7 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    const QByteArray loadBefore = loadAverages();
     const Figures idle = measure(bin, files, rounds);
     QList<double> shell;
     for (int round = 0; round < rounds; ++round) {
@@ -288,6 +295,8 @@ int main(int argc, char** argv) {
 
     std::printf("median of %d rounds, %d clips, %d cores; busy: two busy loops\n", rounds, count,
                 QThread::idealThreadCount());
+    std::printf("load averages before and after (other programs): %s | %s\n", loadBefore.constData(),
+                loadAverages().constData());
     std::printf("%-40s %12s %16s\n", "", "idle", "busy");
     printRow("probes one by one (window thread)", median(idle.oneByOne), median(busy.oneByOne), "s ");
     printRow("addFiles (probes side by side)", median(idle.batch), median(busy.batch), "s ");
