@@ -5,19 +5,11 @@
 #include <QTimer>
 #include <QVariant>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 namespace {
 
 // How long a killed probe may take to be reaped before it is given up on.
 constexpr int kReapMs = 5000;
 const char* const kTimedOut = "kzpTimedOut";
-// Probes yield the processor to the window: with all cores probing, a window
-// thread of equal priority waited up to several hundred milliseconds to paint
-// on a busy machine.
-constexpr int kProbeNiceness = 10;
 
 } // namespace
 
@@ -79,18 +71,14 @@ void ProbeBatch::launchProbes() {
 
 void ProbeBatch::launch(int index) {
     auto* probe = new QProcess(this);
-    // Only standard error matters; anything else must neither fill memory nor
-    // leave the probe waiting for input.
-    probe->setStandardOutputFile(QProcess::nullDevice());
-    probe->setStandardInputFile(QProcess::nullDevice());
     running.insert(probe, index);
-#ifdef Q_OS_UNIX
-    probe->setChildProcessModifier([] { [[maybe_unused]] const int ignored = ::nice(kProbeNiceness); });
-#endif
-    connect(probe, &QProcess::finished, this, [this, probe] {
-        probeEnded(probe, probe->property(kTimedOut).toBool()
-                              ? QString()
-                              : durationFromProbeOutput(probe->readAllStandardError()));
+    // At the caller's priority, as one probe after another runs: the user
+    // waits for them, and below the other programs of a busy machine they
+    // starved. The window thread needs no head start: it wakes only for the
+    // probes' events and then runs briefly (bench/open measures both).
+    const auto output = std::make_shared<ProbeOutput>(files[index]);
+    connect(probe, &QProcess::finished, this, [this, probe, output] {
+        probeEnded(probe, probe->property(kTimedOut).toBool() ? QString() : output->duration());
     });
     connect(probe, &QProcess::errorOccurred, this, [this, probe](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) // no finished() follows
@@ -107,7 +95,7 @@ void ProbeBatch::launch(int index) {
         });
         limit->start(timeoutMs);
     }
-    probe->start(programPath, {QStringLiteral("-i"), files[index]});
+    startProbe(*probe, programPath, output);
 }
 
 void ProbeBatch::probeEnded(QProcess* probe, const QString& duration) {

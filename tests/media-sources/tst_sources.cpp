@@ -189,68 +189,6 @@ private slots:
         QCOMPARE(window.playback().playingSource(), file); // added and played all the same
     }
 
-    // Only ffmpeg's header line, two blanks then "Duration: ", gives the
-    // length: tags, file names and Matroska lines print the same text.
-    void probeHeaderLine_data() {
-        QTest::addColumn<QByteArray>("probeText");
-        QTest::addColumn<QString>("duration");
-        const QByteArray header = "  Duration: 00:00:01.00, start: 0.000000, bitrate: 31 kb/s\n";
-        QTest::newRow("title tag") << "Input #0, mov, from 'a.mp4':\n  Metadata:\n"
-                                      "    title           : Duration: 99:59:59\n" +
-                                          header
-                                   << "00:00:01";
-        QTest::newRow("file name") << "Input #0, mov, from '/m/Duration: 99:59:59.mp4':\n" + header
-                                   << "00:00:01";
-        QTest::newRow("Matroska lines") << "    DURATION        : 99:59:59.000000000\n" + header +
-                                               "      DURATION        : 00:00:05.000000000\n"
-                                        << "00:00:01";
-        QTest::newRow("first header line wins") << header + "  Duration: 99:59:59.00\n"
-                                                << "00:00:01";
-        QTest::newRow("N/A") << QByteArray("  Duration: N/A, bitrate: N/A\n") << "N/A, bit";
-        QTest::newRow("at the very start, no line end")
-            << QByteArray("  Duration: 00:00:02.00") << "00:00:02";
-        QTest::newRow("value ends with its line") << QByteArray("  Duration: 1\n  Stream #0:0\n") << "1";
-        QTest::newRow("one blank") << QByteArray(" Duration: 99:59:59.00\n") << "";
-        QTest::newRow("three blanks") << QByteArray("   Duration: 99:59:59.00\n") << "";
-        QTest::newRow("tab") << QByteArray("\t Duration: 99:59:59.00\n") << "";
-        QTest::newRow("other case") << QByteArray("  DURATION: 99:59:59.00\n") << "";
-        QTest::newRow("none") << QByteArray("Invalid data found when processing input\n") << "";
-    }
-    void probeHeaderLine() {
-        QFETCH(QByteArray, probeText);
-        QFETCH(QString, duration);
-        QCOMPARE(durationFromProbeOutput(probeText), duration);
-    }
-
-    // ffmpeg prints the probed name verbatim, line breaks included, so a name
-    // can print a header line of its own.
-    void probedNameCannotForgeHeader_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("duration");
-        QTest::newRow("line break") << home.path("x\n  Duration: 99:59:59.00, start: 0\n.mp4") << "00:00:01";
-        QTest::newRow("control byte shown as ?")
-            << home.path("\x01\n  Duration: 99:59:59.00, start: 0\n.mp4") << "00:00:01";
-        QTest::newRow("missing, name starts the error line") << "  Duration: 99:59:59.00"
-                                                             << "";
-        QTest::newRow("plain name") << home.path("Duration: 99:59:59.mp4") << "00:00:01";
-    }
-    void probedNameCannotForgeHeader() {
-        QFETCH(QString, name);
-        QFETCH(QString, duration);
-        // Prints like ffmpeg: the input line with the name, then the header;
-        // for a missing file the name starts the error line.
-        const QString probe = home.path("name-probe");
-        QVERIFY(
-            writeBytes(probe,
-                       "#!/bin/sh\nif [ -e \"$2\" ]; then printf \"Input #0, mov, from '%s':\\n  Duration: "
-                       "00:00:01.00, start: 0.000000\\n\" \"$2\"; else printf '%s: No such file or "
-                       "directory\\n' \"$2\"; fi >&2\nexit 1\n",
-                       true));
-        if (name.startsWith('/'))
-            QVERIFY(writeBytes(name, "x"));
-        QCOMPARE(runProbe(probe, name, 10000), duration);
-    }
-
     void namesReachProbeUnchanged() {
         QStringList paths;
         const QStringList names{"with space", "quote\"d",  "$HOME",  "-leading",
