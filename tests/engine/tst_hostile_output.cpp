@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "common/Files.h"
+#include "common/FullDisk.h"
 #include "common/TestEnv.h"
 #include "config/DataFolder.h"
 #include "engine/EngineTestSupport.h"
@@ -130,6 +131,27 @@ void HostileOutputTest::slowAndBrokenSnapshots() {
     QCOMPARE(rig.c.pendingSnapshots(), 0);
     QVERIFY(QFile::exists(engineFile));
     QVERIFY(saved().isEmpty());
+
+    // A full disk: no part of a snapshot is kept, and neither is it taken
+    // from the engine. The picture is noise, larger than any write buffer.
+    QImage noise(640, 480, QImage::Format_RGB32);
+    for (int y = 0; y < noise.height(); ++y)
+        for (int x = 0; x < noise.width(); ++x)
+            noise.setPixel(x, y, QRandomGenerator::global()->generate());
+    QByteArray large;
+    QBuffer buffer(&large);
+    QVERIFY(buffer.open(QIODevice::WriteOnly) && noise.save(&buffer, "PNG"));
+    {
+        kzp::test::FullDisk full([&](const QString& folder) {
+            QVERIFY(kzp::test::writeBytes(engineFile, large));
+            QVERIFY(writeOutputPath(rig.folder(), folder + "/"));
+        });
+        QVERIFY(request());
+        rig.feed(report(engineFile));
+        QCOMPARE(rig.c.pendingSnapshots(), 0);
+        QCOMPARE(QDir(full.path()).entryList(QDir::Files), QStringList());
+    }
+    QCOMPARE(kzp::test::readBytes(engineFile), large);
 
     // The snapshot folder cannot be made (a file is in the way): the engine's
     // file is kept.
