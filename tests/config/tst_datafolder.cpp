@@ -210,7 +210,8 @@ void TestDataFolder::dataFolderGate() {
     QCOMPARE(readBytes(planted), QByteArray("planted"));
     if (probe == "copy") {
         QVERIFY(written);
-        QCOMPARE(modesOf(made + "tool.exe"), 0700);
+        if (copy != "planted") // made afresh
+            QCOMPARE(modesOf(made + "tool.exe"), 0700);
         QCOMPARE(modesOf(made + "RecentConfig.txt"), 0600);
         QCOMPARE(modesOf(made + "OutputPath.txt"), 0600);
     }

@@ -30,11 +30,10 @@ struct Umask {
 // Steps relative to `root`: "file PATH" (holding "old PATH"), "link TARGET PATH".
 bool build(const QString& root, const QString& setup) {
     for (const QString& step : setup.split(u';', Qt::SkipEmptyParts)) {
-        const QStringList words = step.split(u' ');
-        const QString path = root + u'/' + words.value(words.size() - 1);
-        const bool made = words[0] == QLatin1String("file")
-                              ? kzp::test::writeBytes(path, "old " + words[1].toUtf8())
-                              : QFile::link(words[1], path);
+        const bool file = step.startsWith(QLatin1String("file "));
+        const QString name = step.section(u' ', file ? 1 : 2);
+        const bool made = file ? kzp::test::writeBytes(root + u'/' + name, "old " + name.toUtf8())
+                               : QFile::link(step.section(u' ', 1, 1), root + u'/' + name);
         if (!made)
             return false;
     }
