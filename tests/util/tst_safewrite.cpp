@@ -95,9 +95,6 @@ void TestSafeWrite::writes_data() {
     QTest::newRow("new: dangling link planted at the name") << "link ../profile f/shot.JPG"
                                                             << "new shot.JPG"
                                                             << "shot (2).JPG" << false << -1 << -1;
-    QTest::newRow("new: link to a file planted at the name") << "file victim;link ../victim f/shot.JPG"
-                                                             << "new shot.JPG"
-                                                             << "shot (2).JPG" << false << -1 << -1;
     QTest::newRow("new: full disk") << ""
                                     << "new shot.JPG"
                                     << "" << true << -1 << -1;
@@ -109,9 +106,6 @@ void TestSafeWrite::writes_data() {
     QTest::newRow("replace: dangling link at the name") << "link ../profile f/side.txt"
                                                         << "replace side.txt"
                                                         << "side.txt" << false << -1 << 0600;
-    QTest::newRow("replace: full disk keeps the old file") << "file f/side.txt"
-                                                           << "replace side.txt"
-                                                           << "" << true << -1 << -1;
     QTest::newRow("replace: umask 000") << ""
                                         << "replace side.txt"
                                         << "side.txt" << false << 0 << 0600;
