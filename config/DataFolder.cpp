@@ -42,8 +42,10 @@ bool makePrivateFolder(const QString& folder) {
 
 QString dataFolderPath() {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (!base.isEmpty() && QDir::isRelativePath(base))
+    if (!base.isEmpty() && QDir::isRelativePath(base)) {
+        qCInfo(lcDataFolderGate).noquote() << "refused the relative data location" << base;
         base = QDir::homePath() + QStringLiteral("/.local/share");
+    }
     // An unknown location leaves just the folder name, as on the old platform.
     return base + folderName;
 }

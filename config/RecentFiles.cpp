@@ -40,6 +40,8 @@ QStringList parseRecentFiles(const QByteArray& bytes) {
             const QString entry = QString::fromLocal8Bit(line);
             if (entry.toLocal8Bit() == line && !line.contains('\0'))
                 entries.append(entry);
+            else
+                qCInfo(lcSideFileGate).noquote() << "refused a recent entry that is no text:" << line.toHex();
         }
         start = next;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QLoggingCategory>
 #include <QString>
 #include <QtGlobal>
 
@@ -13,6 +14,8 @@
 // within its bound (RegularFile: no blocking open); anything else counts as
 // absent, so start-up never waits on these files nor grows with them.
 // Refusals are logged under "kzp.gate.sidefile" (off by default).
+
+Q_DECLARE_LOGGING_CATEGORY(lcSideFileGate)
 
 // Size bounds. OutputPath.txt holds one folder: Linux opens no path longer
 // than PATH_MAX (4096 bytes).
