@@ -26,6 +26,17 @@ QString withSlash(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
+// True when `path` is a folder (links followed) or a regular file with one
+// name (no link) that belongs to `user` and that neither group nor others
+// may write.
+bool isUsersAlone(const QString& path, bool folder, uid_t user) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info;
+    if ((folder ? ::stat(name.constData(), &info) : ::lstat(name.constData(), &info)) != 0)
+        return false;
+    const bool kind = folder ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode) && info.st_nlink == 1;
+    return kind && info.st_uid == user && (info.st_mode & kGroupOtherWrite) == 0;
+}
 } // namespace
 
 bool makePrivateFolder(const QString& folder) {
@@ -52,15 +63,6 @@ QString dataFolderPath() {
 
 QString defaultSnapshotFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + folderName;
-}
-
-bool isUsersAlone(const QString& path, bool folder, unsigned user) {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat info;
-    if ((folder ? ::stat(name.constData(), &info) : ::lstat(name.constData(), &info)) != 0)
-        return false;
-    const bool kind = folder ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode) && info.st_nlink == 1;
-    return kind && info.st_uid == user && (info.st_mode & kGroupOtherWrite) == 0;
 }
 
 QString prepareDataFolder(const QString& applicationDir) {

@@ -17,7 +17,8 @@ bool makePrivateFolder(const QString& folder);
 // "tool.exe"), so it must be the user's alone. prepareDataFolder() creates it
 // when missing with modes 0700 (its missing parents too). A folder of the
 // user's that others can write is set to 0700, and a probe copy that is
-// missing, or not the user's alone (isUsersAlone), is copied afresh from
+// missing, or not the user's alone (a regular file with one name, no link,
+// of the user's, that neither group nor others may write), is copied afresh from
 // applicationDir/tool with modes 0700; a good copy is kept. A folder of
 // another user is left as it is. Returns the folder. Refusals are logged
 // under "kzp.gate.datafolder" (off by default).
@@ -26,10 +27,6 @@ QString prepareDataFolder(const QString& applicationDir);
 // user's alone (or the copy is missing: nothing runs then), otherwise the
 // program's own probe applicationDir/tool.
 QString probeProgram(const QString& dataFolder, const QString& applicationDir);
-// True when `path` is a folder (links followed) or a regular file with one
-// name (no link) that belongs to `user` and that neither group nor others
-// may write.
-bool isUsersAlone(const QString& path, bool folder, unsigned user);
 
 // The stored snapshot folder text of OutputPath.txt (empty when missing,
 // refused by the side-file gate, or longer than a path can be).
