@@ -137,8 +137,8 @@ int modesOf(const QString& path) {
 void TestDataFolder::dataFolderGate_data() {
     // Steps before the start ("umask 000", "relative XDG_DATA_HOME", "folder
     // MODES", "copy MODES": a copy holding "planted", "copy link": a link to
-    // one, "chown folder|copy": another user's), then the data folder's modes,
-    // what its copy holds, and which probe runs.
+    // one, "chown folder|copy": give it to another user), then the data
+    // folder's modes, what its copy holds, and which probe runs.
     QTest::addColumn<QString>("setup");
     QTest::addColumn<int>("folderModes");
     QTest::addColumn<QByteArray>("copy");
@@ -173,7 +173,8 @@ void TestDataFolder::dataFolderGate() {
     });
     QString expectedFolder = folder;
     for (const QString& step : setup.split(';')) {
-        const QStringList words = step.split(' ');
+        const QString what = step.section(' ', 0, 0), how = step.section(' ', 1);
+        const QString path = (what == "folder" || how == "folder") ? folder : folder + "tool.exe";
         if (step == "umask 000") {
             ::umask(0);
         } else if (step == "relative XDG_DATA_HOME") {
@@ -183,18 +184,13 @@ void TestDataFolder::dataFolderGate() {
             qputenv("XDG_DATA_HOME", "share");
             expectedFolder = home + "/.local/share/Kestrune Zyl Player/";
             QDir(expectedFolder).removeRecursively();
-        } else if (words[0] == "folder") {
-            QVERIFY(QDir().mkpath(folder));
-            QVERIFY(::chmod(QFile::encodeName(folder).constData(), mode_t(words[1].toInt(nullptr, 8))) == 0);
-        } else if (step == "copy link") {
-            QVERIFY(QFile::link(planted, folder + "tool.exe"));
-        } else if (words[0] == "copy") {
-            QVERIFY(writeBytes(folder + "tool.exe", "planted"));
-            QVERIFY(::chmod(QFile::encodeName(folder + "tool.exe").constData(),
-                            mode_t(words[1].toInt(nullptr, 8))) == 0);
-        } else if (words[0] == "chown") {
-            const QString path = words[1] == "folder" ? folder : folder + "tool.exe";
-            QVERIFY(::chown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
+        } else if (what == "chown") {
+            QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+        } else if (how == "link") {
+            QVERIFY(QFile::link(planted, path));
+        } else {
+            QVERIFY(what == "folder" ? QDir().mkpath(folder) : writeBytes(path, "planted"));
+            QCOMPARE(::chmod(QFile::encodeName(path).constData(), mode_t(how.toUInt(nullptr, 8))), 0);
         }
     }
     const QString made = prepareDataFolder(app);

@@ -1,6 +1,6 @@
 // The side-file gate: every reader of the player's small side files
-// (RecentConfig.txt, OutputPath.txt, the INI files) against what can stand
-// at their names: pipes, devices, files of any size, names of any bytes.
+// (RecentConfig.txt, OutputPath.txt, the INI files) against what can stand at
+// their names: pipes, devices, files of any size, lines of any bytes.
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -13,32 +13,6 @@
 #include "config/RecentFiles.h"
 #include "config/SideFile.h"
 
-using kzp::test::writeBytes;
-
-namespace {
-QByteArray manyLines(int count) {
-    QByteArray bytes;
-    bytes.reserve(count * 20);
-    for (int i = 0; i < count; ++i)
-        bytes += "/v/clip " + QByteArray::number(i) + ".mkv\n";
-    return bytes;
-}
-
-QStringList firstClips(int count) {
-    QStringList clips;
-    for (int i = 0; i < count; ++i)
-        clips << QStringLiteral("/v/clip %1.mkv").arg(i);
-    return clips;
-}
-
-QString fileFor(const QString& reader) {
-    if (reader == QLatin1String("recent"))
-        return QStringLiteral("RecentConfig.txt");
-    return reader == QLatin1String("output") ? QStringLiteral("OutputPath.txt")
-                                             : QStringLiteral("config.ini");
-}
-} // namespace
-
 class TestSideFiles : public QObject {
     Q_OBJECT
 
@@ -49,46 +23,52 @@ private slots:
 
 void TestSideFiles::readers_data() {
     // Which reader, what stands at its file's name ("fifo", "zero": a link to
-    // /dev/zero, "bytes": a file holding `content`), and what the reader
-    // gives: the recent entries, the stored folder text, the INI value of
-    // [S] K, or whether an INI write went ahead.
+    // /dev/zero, else a file holding `content`), and what the reader gives:
+    // the recent entries, the stored folder text, the INI value of [S] K, or
+    // whether an INI write went ahead.
     QTest::addColumn<QString>("reader");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QStringList>("expected");
+    QByteArray million;
+    QStringList firstTen;
+    for (int i = 0; i < 1000000; ++i) {
+        million += "/v/clip " + QByteArray::number(i) + ".mkv\n";
+        if (i < 10)
+            firstTen << QStringLiteral("/v/clip %1.mkv").arg(i);
+    }
     const QByteArray iniOverBound = "[S]\nK=v\n" + QByteArray(kIniFileLimit, ';');
-
+    const QByteArray none;
     QTest::newRow("recent: fifo") << "recent"
-                                  << "fifo" << QByteArray() << QStringList();
+                                  << "fifo" << none << QStringList();
     QTest::newRow("recent: link to /dev/zero") << "recent"
-                                               << "zero" << QByteArray() << QStringList();
+                                               << "zero" << none << QStringList();
     QTest::newRow("recent: 1,000,000 lines") << "recent"
-                                             << "bytes" << manyLines(1000000) << firstClips(10);
+                                             << "file" << million << firstTen;
     QTest::newRow("recent: a line longer than the bound")
         << "recent"
-        << "bytes" << QByteArray(kRecentFilesReadLimit, 'a') + "\n/b.mkv\n"
+        << "file" << QByteArray(kRecentFilesReadLimit, 'a') + "\n/b.mkv\n"
         << QStringList();
     QTest::newRow("recent: an entry that is not UTF-8")
         << "recent"
-        << "bytes" << QByteArray("/v/\xff\xfe.mkv\n/a.mkv\n") << QStringList{"/a.mkv"};
+        << "file" << QByteArray("/v/\xff\xfe.mkv\n/a.mkv\n") << QStringList{"/a.mkv"};
     QTest::newRow("output: fifo") << "output"
-                                  << "fifo" << QByteArray() << QStringList{""};
+                                  << "fifo" << none << QStringList{""};
     QTest::newRow("output: link to /dev/zero") << "output"
-                                               << "zero" << QByteArray() << QStringList{""};
+                                               << "zero" << none << QStringList{""};
     QTest::newRow("output: longer than a path") << "output"
-                                                << "bytes"
+                                                << "file"
                                                 << "/" + QByteArray(kOutputPathLimit, 'd') << QStringList{""};
     QTest::newRow("ini: fifo") << "ini"
-                               << "fifo" << QByteArray() << QStringList();
+                               << "fifo" << none << QStringList();
     QTest::newRow("ini: link to /dev/zero") << "ini"
-                                            << "zero" << QByteArray() << QStringList();
+                                            << "zero" << none << QStringList();
     QTest::newRow("ini: over the bound") << "ini"
-                                         << "bytes" << iniOverBound << QStringList();
-    QTest::newRow("ini write: fifo is left alone") << "ini write"
-                                                   << "fifo" << QByteArray() << QStringList{"refused"};
-    QTest::newRow("ini write: over the bound is left alone")
-        << "ini write"
-        << "bytes" << iniOverBound << QStringList{"refused"};
+                                         << "file" << iniOverBound << QStringList();
+    QTest::newRow("ini write: fifo left alone") << "write"
+                                                << "fifo" << none << QStringList{"refused"};
+    QTest::newRow("ini write: over the bound left alone") << "write"
+                                                          << "file" << iniOverBound << QStringList{"refused"};
 }
 
 void TestSideFiles::readers() {
@@ -97,36 +77,34 @@ void TestSideFiles::readers() {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, expected);
     QTemporaryDir dir;
-    const QString path = dir.filePath(fileFor(reader));
-    if (kind == QLatin1String("fifo"))
-        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-    else if (kind == QLatin1String("zero"))
-        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    const QString path = dir.filePath(reader == "recent"   ? "RecentConfig.txt"
+                                      : reader == "output" ? "OutputPath.txt"
+                                                           : "config.ini");
+    const QByteArray name = QFile::encodeName(path);
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
     else
-        QVERIFY(writeBytes(path, content));
+        QVERIFY(kind == "zero" ? QFile::link("/dev/zero", path) : kzp::test::writeBytes(path, content));
 
     QStringList got;
-    if (reader == QLatin1String("recent")) {
+    IniFile ini;
+    struct stat before, after;
+    if (reader == "recent") {
         RecentFileList list;
         list.load(path);
         got = list.entries();
         // The next write keeps what was read, byte for byte, in a regular file.
-        QVERIFY(list.add(QStringLiteral("/new.mkv")));
-        const QStringList kept = (QStringList{QStringLiteral("/new.mkv")} + expected).mid(0, 10);
+        QVERIFY(list.add("/new.mkv"));
+        const QStringList kept = (QStringList{"/new.mkv"} + expected).mid(0, 10);
         QCOMPARE(kzp::test::config::readBytes(path), (kept.join(u'\n') + u'\n').toUtf8());
-    } else if (reader == QLatin1String("output")) {
+    } else if (reader == "output") {
         got << readOutputPath(dir.path() + u'/');
-    } else if (reader == QLatin1String("ini")) {
-        IniFile ini;
-        if (ini.load(path))
-            got << ini.value(QStringLiteral("S"), QStringLiteral("K"));
-    } else {
-        struct stat before, after;
-        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &before), 0);
-        got << (IniFile::writeValue(path, QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("w"))
-                    ? QStringLiteral("written")
-                    : QStringLiteral("refused"));
-        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &after), 0);
+    } else if (reader == "ini" && ini.load(path)) {
+        got << ini.value("S", "K");
+    } else if (reader == "write") {
+        QCOMPARE(::lstat(name.constData(), &before), 0);
+        got << (IniFile::writeValue(path, "S", "K", "w") ? "written" : "refused");
+        QCOMPARE(::lstat(name.constData(), &after), 0);
         QCOMPARE(after.st_ino, before.st_ino); // what could not be read is not replaced
     }
     QCOMPARE(got, expected);

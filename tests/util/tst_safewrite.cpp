@@ -1,10 +1,8 @@
-// The one writer of files into the user's folders: new files (snapshots)
-// and atomic replacements (side files), against planted links, full disks
-// and a wide-open umask.
+// The one writer of files into the user's folders: new files (snapshots) and
+// atomic replacements (side files), against planted links, full disks and a
+// wide-open umask.
 
-#include <QDir>
 #include <QDirIterator>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,48 +14,25 @@
 #include "util/SafeWrite.h"
 
 namespace {
-
-// Sets the umask for one scope.
-struct Umask {
-    explicit Umask(int value) : saved(value < 0 ? -1 : int(::umask(mode_t(value)))) {}
-    ~Umask() {
-        if (saved >= 0)
-            ::umask(mode_t(saved));
-    }
-    int saved;
-};
-
-// Steps relative to `root`: "file PATH" (holding "old PATH"), "link TARGET PATH".
-bool build(const QString& root, const QString& setup) {
-    for (const QString& step : setup.split(u';', Qt::SkipEmptyParts)) {
-        const bool file = step.startsWith(QLatin1String("file "));
-        const QString name = step.section(u' ', file ? 1 : 2);
-        const bool made = file ? kzp::test::writeBytes(root + u'/' + name, "old " + name.toUtf8())
-                               : QFile::link(step.section(u' ', 1, 1), root + u'/' + name);
-        if (!made)
-            return false;
-    }
-    return true;
-}
-
-// Every name below `root` with what it is and holds ("l>target", "f:bytes").
+// Every name below `root` with what it is and holds ("name>target", "name:bytes").
 QStringList listing(const QString& root) {
     QStringList out;
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                     QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QFileInfo info(it.next());
-        const QString name = info.filePath().mid(root.size() + 1);
-        if (name == QLatin1String(".filler"))
-            continue;
-        out << name + (info.isSymLink() ? u'>' + info.symLinkTarget().mid(root.size() + 1)
-                       : info.isFile()  ? u':' + QString::fromUtf8(kzp::test::readBytes(info.filePath()))
-                                        : QString());
+        if (info.fileName() != QLatin1String(".filler"))
+            out << info.filePath().mid(root.size() + 1) +
+                       (info.isSymLink() ? u'>' + info.symLinkTarget().mid(root.size() + 1)
+                                         : u':' + QString::fromUtf8(kzp::test::readBytes(info.filePath())));
     }
     out.sort();
     return out;
 }
 
+void row(const char* name, const char* setup, const char* call, const char* written) {
+    QTest::newRow(name) << QString::fromUtf8(setup) << QString::fromUtf8(call) << QString::fromUtf8(written);
+}
 } // namespace
 
 class TestSafeWrite : public QObject {
@@ -69,63 +44,45 @@ private slots:
 };
 
 void TestSafeWrite::writes_data() {
-    // What lies in the scratch folder before (the files go into "f/"), the
-    // call ("new NAME" or "replace NAME"), the name that then holds the new
-    // bytes (empty: the call fails and nothing changes), and its modes.
+    // Steps before the call ("file PATH" holding "old", "link TARGET PATH",
+    // "full": the folder on a full disk, "umask 000"; files go into "f/"),
+    // the call ("new NAME" or "replace NAME" with modes 0600), and the name
+    // that then holds the new bytes (empty: the call fails, nothing changes).
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("call");
     QTest::addColumn<QString>("written");
-    QTest::addColumn<bool>("fullDisk");
-    QTest::addColumn<int>("umask");
-    QTest::addColumn<int>("modes"); // -1: not checked
-
-    QTest::newRow("new: free name") << ""
-                                    << "new shot.JPG"
-                                    << "shot.JPG" << false << -1 << -1;
-    QTest::newRow("new: taken names are numbered before the extension")
-        << "file f/shot.JPG;file f/shot (2).JPG"
-        << "new shot.JPG"
-        << "shot (3).JPG" << false << -1 << -1;
-    QTest::newRow("new: no extension") << "file f/noext"
-                                       << "new noext"
-                                       << "noext (2)" << false << -1 << -1;
-    QTest::newRow("new: a leading dot starts no extension") << "file f/.hidden"
-                                                            << "new .hidden"
-                                                            << ".hidden (2)" << false << -1 << -1;
-    QTest::newRow("new: dangling link planted at the name") << "link ../profile f/shot.JPG"
-                                                            << "new shot.JPG"
-                                                            << "shot (2).JPG" << false << -1 << -1;
-    QTest::newRow("new: full disk") << ""
-                                    << "new shot.JPG"
-                                    << "" << true << -1 << -1;
-
-    QTest::newRow("replace: link at the name is replaced, not followed")
-        << "file victim;link ../victim f/side.txt"
-        << "replace side.txt"
-        << "side.txt" << false << -1 << 0600;
-    QTest::newRow("replace: dangling link at the name") << "link ../profile f/side.txt"
-                                                        << "replace side.txt"
-                                                        << "side.txt" << false << -1 << 0600;
-    QTest::newRow("replace: umask 000") << ""
-                                        << "replace side.txt"
-                                        << "side.txt" << false << 0 << 0600;
+    row("new: free name", "", "new shot.JPG", "shot.JPG");
+    row("new: taken names numbered before the extension", "file f/shot.JPG;file f/shot (2).JPG",
+        "new shot.JPG", "shot (3).JPG");
+    row("new: no extension", "file f/noext", "new noext", "noext (2)");
+    row("new: a leading dot starts no extension", "file f/.hidden", "new .hidden", ".hidden (2)");
+    row("new: dangling link planted at the name", "link ../profile f/shot.JPG", "new shot.JPG",
+        "shot (2).JPG");
+    row("new: full disk", "full", "new shot.JPG", "");
+    row("replace: link at the name is replaced, not followed", "file victim;link ../victim f/side.txt",
+        "replace side.txt", "side.txt");
+    row("replace: dangling link at the name", "link ../profile f/side.txt", "replace side.txt", "side.txt");
+    row("replace: umask 000", "umask 000", "replace side.txt", "side.txt");
 }
 
 void TestSafeWrite::writes() {
     QFETCH(QString, setup);
     QFETCH(QString, call);
     QFETCH(QString, written);
-    QFETCH(bool, fullDisk);
-    QFETCH(int, umask);
-    QFETCH(int, modes);
     const auto prepare = [&](const QString& root) {
         QVERIFY(QDir(root).mkpath("f"));
-        QVERIFY(build(root, setup));
+        for (const QString& step : setup.split(u';', Qt::SkipEmptyParts)) {
+            const QString path = root + u'/' + step.section(u' ', step.startsWith("link") ? 2 : 1);
+            if (step.startsWith("file"))
+                QVERIFY(kzp::test::writeBytes(path, "old"));
+            else if (step.startsWith("link"))
+                QVERIFY(QFile::link(step.section(u' ', 1, 1), path));
+        }
     };
     QTemporaryDir scratch;
-    std::unique_ptr<kzp::test::FullDisk> full;
     QString root = scratch.path();
-    if (fullDisk) {
+    std::unique_ptr<kzp::test::FullDisk> full;
+    if (setup == "full") {
         full = std::make_unique<kzp::test::FullDisk>(prepare);
         root = full->path();
     } else {
@@ -134,23 +91,19 @@ void TestSafeWrite::writes() {
     const QStringList before = listing(root);
     const QByteArray bytes(1000, 'n');
     const QString name = call.section(u' ', 1);
-    QString result;
-    {
-        const Umask mask(umask);
-        if (call.startsWith(QLatin1String("new ")))
-            result = writeNewFile(root + "/f", name, bytes);
-        else
-            result =
-                replaceFile(root + "/f/" + name, bytes, modes < 0 ? kKeepModes : modes) ? name : QString();
-    }
+    const mode_t mask = ::umask(setup == "umask 000" ? 0 : 022);
+    const QString result = call.startsWith("new") ? writeNewFile(root + "/f", name, bytes)
+                           : replaceFile(root + "/f/" + name, bytes, 0600) ? name
+                                                                           : QString();
+    ::umask(mask);
     if (written.isEmpty()) {
         QCOMPARE(result, QString());
         QCOMPARE(listing(root), before); // no part of a file left, nothing replaced
         return;
     }
     QCOMPARE(QFileInfo(result).fileName(), written);
-    // Only that name changed, and it is a regular file with the new bytes:
-    // whatever a link pointed at is untouched or was never created.
+    // Only that name changed, to a regular file with the new bytes: whatever a
+    // link pointed at is untouched, or was never created.
     QStringList expected =
         before.filter(QRegularExpression("^(?!f/" + QRegularExpression::escape(written) + "[:>])"));
     expected << "f/" + written + u':' + QString::fromUtf8(bytes);
@@ -159,8 +112,8 @@ void TestSafeWrite::writes() {
     struct stat info;
     QCOMPARE(::lstat(QFile::encodeName(root + "/f/" + written).constData(), &info), 0);
     QVERIFY(S_ISREG(info.st_mode));
-    if (modes >= 0)
-        QCOMPARE(int(info.st_mode & 07777), modes);
+    if (call.startsWith("replace"))
+        QCOMPARE(int(info.st_mode & 07777), 0600);
 }
 
 QTEST_GUILESS_MAIN(TestSafeWrite)
