@@ -1,9 +1,11 @@
 #include "config/IniFile.h"
 
-#include <QFile>
 #include <QStringDecoder>
 
-#include "config/AtomicWrite.h"
+#include <cerrno>
+
+#include "config/SideFile.h"
+#include "util/SafeWrite.h"
 
 namespace {
 
@@ -145,10 +147,10 @@ bool IniFile::load(const QString& path) {
     names.clear();
     lists.clear();
     index.clear();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readSideFile(path, kIniFileLimit, bytes) != 0)
         return false;
-    parse(file.readAll());
+    parse(bytes);
     return true;
 }
 
@@ -276,17 +278,15 @@ bool IniFile::withValue(QByteArray& bytes, const QString& section, const QString
 bool IniFile::writeValue(const QString& path, const QString& section, const QString& key,
                          const QString& text) {
     QByteArray bytes;
-    const bool exists = QFile::exists(path);
-    if (exists) {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return false; // never replace what could not be read
-        bytes = file.readAll();
-    }
+    const int read = readSideFile(path, kIniFileLimit, bytes);
+    // Never replace what could not be read (too large, not a plain file).
+    if (read != 0 && read != ENOENT)
+        return false;
+    const bool exists = read == 0;
     const QByteArray original = bytes;
     if (!withValue(bytes, section, key, text))
         return false;
     if (exists && bytes == original)
         return true;
-    return writeFileAtomically(path, bytes);
+    return replaceFile(path, bytes);
 }

@@ -14,7 +14,8 @@
 //  - blank lines and lines starting with ";" are skipped, a line's surrounding
 //    blanks (and its CR) are dropped, and so are the blanks around the "=";
 //  - UTF-8 with or without a byte-order mark, and UTF-16 with one, are read;
-//  - there are no size limits; any bytes are accepted.
+//  - any bytes are accepted; files are read through the side-file gate
+//    (config/SideFile.h), which bounds their size.
 class IniFile {
 public:
     struct Entry {
@@ -22,7 +23,8 @@ public:
         QString text;
     };
 
-    // Reads the file at path. False (and nothing loaded) when it cannot be read.
+    // Reads the file at path. False (and nothing loaded) when it cannot be
+    // read, is no regular file or is larger than kIniFileLimit.
     bool load(const QString& path);
     // Replaces the content with the parsed bytes.
     void parse(const QByteArray& bytes);
@@ -39,8 +41,9 @@ public:
 
     // Sets key=text in section of the file at path, changing only that line
     // (or adding it, or the section, at the end of what is there) and keeping
-    // every other byte. Written atomically: on any failure the file stays as it
-    // was and false is returned. Texts holding a line break are refused.
+    // every other byte. Written atomically (replaceFile, modes kept): on any
+    // failure, or when what is there cannot be read, the file stays as it was
+    // and false is returned. Texts holding a line break are refused.
     static bool writeValue(const QString& path, const QString& section, const QString& key,
                            const QString& text);
     // The same edit on a file's bytes in memory. False (bytes untouched) when refused.

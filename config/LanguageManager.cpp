@@ -72,7 +72,7 @@ void LanguageManager::switchLanguage(const QString& key) {
         if (!userConfigFile.isEmpty() && QFile::exists(userConfigFile))
             QFile::remove(userConfigFile); // it would hide the choice just made
     } else if (!userConfigFile.isEmpty()) {
-        QDir().mkpath(QFileInfo(userConfigFile).absolutePath());
+        makePrivateFolder(QFileInfo(userConfigFile).absolutePath());
         IniFile::writeValue(userConfigFile, defaultLanguageSection, defaultLanguageKey, key);
     }
     readCurrentLanguage();

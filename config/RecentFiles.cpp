@@ -2,23 +2,29 @@
 
 #include <QFile>
 
-#include "config/AtomicWrite.h"
+#include "config/SideFile.h"
+#include "util/SafeWrite.h"
 
 namespace {
 constexpr qsizetype maxRecentFiles = 10;
 }
 
 QStringList readRecentFiles(const QString& filePath) {
-    QFile file(filePath);
-    if (!file.open(QIODevice::ReadOnly))
+    QByteArray bytes;
+    if (readSideFile(filePath, kRecentFilesReadLimit + 1, bytes, RegularFile::Prefix) != 0)
         return QStringList();
-    return parseRecentFiles(file.readAll());
+    // A line cut by the bound is no whole path.
+    if (bytes.size() > kRecentFilesReadLimit) {
+        bytes.truncate(kRecentFilesReadLimit);
+        bytes.truncate(bytes.lastIndexOf('\n') + 1);
+    }
+    return parseRecentFiles(bytes);
 }
 
 QStringList parseRecentFiles(const QByteArray& bytes) {
     QStringList entries;
     qsizetype start = 0;
-    while (start < bytes.size()) {
+    while (start < bytes.size() && entries.size() < maxRecentFiles) {
         qsizetype end = bytes.indexOf('\n', start);
         const qsizetype next = end < 0 ? bytes.size() : end + 1;
         if (end < 0)
@@ -27,8 +33,16 @@ QStringList parseRecentFiles(const QByteArray& bytes) {
         if (end > start && bytes.at(end - 1) == '\r')
             --end;
         // Lines that hold only a line end are skipped; blanks make an entry.
-        if (end > start)
-            entries.append(QString::fromLocal8Bit(bytes.constData() + start, end - start));
+        // A line that is no text in the local encoding names no file the
+        // player can open, and would be written back as another name: dropped.
+        if (end > start) {
+            const QByteArray line = bytes.mid(start, end - start);
+            const QString entry = QString::fromLocal8Bit(line);
+            if (entry.toLocal8Bit() == line && !line.contains('\0'))
+                entries.append(entry);
+            else
+                qCInfo(lcSideFileGate).noquote() << "refused a recent entry that is no text:" << line.toHex();
+        }
         start = next;
     }
     return entries;
@@ -38,14 +52,14 @@ bool writeRecentFiles(const QString& filePath, const QStringList& entries) {
     QByteArray bytes;
     for (const QString& entry : entries)
         bytes += entry.toLocal8Bit() + '\n';
-    return writeFileAtomically(filePath, bytes);
+    return replaceFile(filePath, bytes, 0600);
 }
 
 bool addRecentFile(QStringList& entries, const QString& path) {
     if (entries.contains(path))
         return false;
     entries.prepend(path);
-    // Only one entry goes: a longer hand-edited list shrinks one per addition.
+    // Only one entry goes: a longer list shrinks one per addition.
     if (entries.size() > maxRecentFiles)
         entries.removeLast();
     return true;

@@ -1,16 +1,17 @@
 #include "engine/PlaybackController.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QSaveFile>
 #include <QTimer>
 
 #include "config/DataFolder.h"
 #include "engine/EngineLine.h"
 #include "engine/EngineSession.h"
 #include "engine/Snapshots.h"
+#include "util/SafeWrite.h"
 #include "util/TimeFormat.h"
 
 namespace {
@@ -445,14 +446,18 @@ void PlaybackController::collectShot(const QByteArray& reported, QString name, i
     if (image.isNull())
         return; // the engine's file stays: nothing was saved from it
 
-    const QString folder = snapshotFolder(dataFolder.isEmpty() ? ::dataFolderPath() : dataFolder);
-    const QString wanted = folder + snapshotBaseName(QDateTime::currentDateTime(), snapshotFormatText);
-    QDir().mkpath(QFileInfo(wanted).absolutePath());
-    const QString target = firstFreeFileName(wanted);
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, snapshotImageFormat(snapshotFormatText)))
         return;
-    if (!image.save(&file, snapshotImageFormat(snapshotFormatText)) || !file.commit())
+    // The stored folder text is used as written: the name is appended to it.
+    const QFileInfo wanted(snapshotFolder(dataFolder.isEmpty() ? ::dataFolderPath() : dataFolder) +
+                           snapshotBaseName(QDateTime::currentDateTime(), snapshotFormatText));
+    QDir().mkpath(wanted.absolutePath());
+    // Written as a new file under a free name, never through a link, and
+    // counted only once every byte is on disc: else the engine's file stays.
+    const QString target = writeNewFile(wanted.absolutePath(), wanted.fileName(), encoded);
+    if (target.isEmpty())
         return;
     shots.remove(name);
     emit snapshotSaved(target);

@@ -5,9 +5,10 @@
 #include <QFileInfo>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "util/RegularFile.h"
 
 QString snapshotBaseName(const QDateTime& when, const QString& extension) {
     const QDate date = when.date();
@@ -24,23 +25,6 @@ const char* snapshotImageFormat(const QString& snapshotFormat) {
     if (snapshotFormat == QLatin1String("BMP"))
         return "BMP";
     return "JPEG";
-}
-
-QString firstFreeFileName(const QString& path) {
-    if (!QFileInfo::exists(path))
-        return path;
-    // The extension starts at the last dot of the file name, not of the folder.
-    const int slash = path.lastIndexOf(QLatin1Char('/'));
-    int dot = path.lastIndexOf(QLatin1Char('.'));
-    if (dot <= slash + 1)
-        dot = int(path.size());
-    const QString stem = path.left(dot);
-    const QString extension = path.mid(dot);
-    for (int n = 2;; ++n) {
-        const QString candidate = stem + QStringLiteral(" (%1)").arg(n) + extension;
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
 }
 
 bool isEngineShotName(const QString& name) {
@@ -112,31 +96,13 @@ EngineSnapshots::Report EngineSnapshots::take(const QByteArray& reportedPath, QS
 QByteArray EngineSnapshots::read(const QString& name) const {
     if (shotFolder.isEmpty() || !isEngineShotName(name))
         return QByteArray();
-    const QByteArray path = QFile::encodeName(shotFolder + name);
-    int handle;
-    do {
-        // No link is followed, and nothing that could block is waited on.
-        handle = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-    } while (handle < 0 && errno == EINTR);
-    if (handle < 0)
-        return QByteArray();
+    // No link is followed, nothing that could block is waited on, and a file
+    // with another name (a hard link to a picture of the user's) is left alone.
+    RegularFile file;
     QByteArray bytes;
-    struct stat info;
-    if (::fstat(handle, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink == 1 && info.st_size > 0 &&
-        info.st_size <= kMaxEngineShotBytes) {
-        bytes.resize(qsizetype(info.st_size));
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t got = ::read(handle, bytes.data() + done, size_t(bytes.size() - done));
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                break;
-            done += got;
-        }
-        bytes.truncate(done);
-    }
-    ::close(handle);
+    if (file.open(shotFolder + name, RegularFile::NoLinks) != 0 || file.linkCount() != 1 ||
+        file.readAll(kMaxEngineShotBytes, bytes) != 0)
+        return QByteArray();
     return bytes;
 }
 

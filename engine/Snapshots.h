@@ -9,9 +9,6 @@
 QString snapshotBaseName(const QDateTime& when, const QString& extension);
 // The image format to save with: "PNG", "BMP", and "JPEG" for anything else.
 const char* snapshotImageFormat(const QString& snapshotFormat);
-// `path` when no such file exists, else the first free of "name (2).ext",
-// "name (3).ext", ... (the suffix goes before the extension).
-QString firstFreeFileName(const QString& path);
 
 // Which of the engine's "*** screenshot '<path>' ***" reports the player acts
 // on. The engine echoes media tags and file names verbatim, so such a line may

@@ -1,13 +1,8 @@
 #include "media/DiscFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <limits>
-#include <sys/stat.h>
-#include <unistd.h>
 
 DiscFile::~DiscFile() {
     close();
@@ -16,6 +11,13 @@ DiscFile::~DiscFile() {
 namespace {
 QString withSlash(const QString& folder) {
     return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+}
+
+// The shared reader's faults keep this class's own codes.
+qint32 discResult(int result) {
+    if (result == EBADF)
+        return DiscFile::kNotOpen;
+    return result == EIO ? DiscFile::kReadFault : result;
 }
 } // namespace
 
@@ -51,82 +53,27 @@ QString DiscFolder::locate(const QString& path) const {
 
 qint32 DiscFile::open(const QString& path, const DiscFolder& disc) {
     close();
-    QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty() || name.contains('\0'))
+    if (path.isEmpty() || path.contains(QChar(0)))
         return ENOENT;
-    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-    if (disc.isBound()) {
-        const QString located = disc.locate(path);
-        if (located.isEmpty())
-            return EXDEV;
-        // The file itself may not be a link, wherever it leads.
-        name = QFile::encodeName(located);
-        flags |= O_NOFOLLOW;
-    }
-    int handle;
-    do {
-        // Non-blocking: opening a pipe for reading would otherwise wait for a
-        // writer, and some devices wait on open too. The type is then checked
-        // on the descriptor itself, so nothing can swap the file in between.
-        handle = ::open(name.constData(), flags);
-    } while (handle < 0 && errno == EINTR);
-    if (handle < 0)
-        return errno ? errno : kReadFault;
-    // A folder opens fine on Linux but cannot be read as a file; pipes and
-    // devices could block or never end.
-    struct stat info;
-    if (::fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
-        const bool folder = S_ISDIR(info.st_mode);
-        ::close(handle);
-        return folder ? EISDIR : EINVAL;
-    }
-    fd = handle;
-    fileSize = static_cast<qint64>(info.st_size);
-    return 0;
+    if (!disc.isBound())
+        return file.open(path);
+    const QString located = disc.locate(path);
+    if (located.isEmpty())
+        return EXDEV;
+    // The file itself may not be a link, wherever it leads.
+    return file.open(located, RegularFile::NoLinks);
 }
 
 qint32 DiscFile::readAt(char* buffer, qint64 count, qint64 offset, qint64& done) {
-    done = 0;
-    if (fd < 0)
-        return kNotOpen;
-    if (offset < 0)
-        return EINVAL;
-    while (done < count) {
-        const qint64 piece = qMin(count - done, kPieceSize);
-        const ssize_t got =
-            ::pread(fd, buffer + done, static_cast<size_t>(piece), static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            return kReadFault;
-        done += got;
-    }
-    return 0;
+    return discResult(file.readAt(buffer, count, offset, done));
 }
 
 void DiscFile::close() {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-    fileSize = 0;
+    file.close();
 }
 
 qint32 readDiscFile(const QString& path, qint64 limit, QByteArray& bytes, const DiscFolder& disc) {
-    DiscFile file;
-    const qint32 opened = file.open(path, disc);
-    if (opened != 0)
-        return opened;
-    const qint64 size = file.size();
-    if (size > limit || size > qint64(std::numeric_limits<qsizetype>::max()))
-        return EFBIG;
-    // The size seen at open bounds the read: a file that grows meanwhile is
-    // read no further, one that shrinks ends the read early and is refused.
-    QByteArray content(static_cast<qsizetype>(size), Qt::Uninitialized);
-    qint64 done = 0;
-    const qint32 result = file.readAt(content.data(), size, 0, done);
-    if (result != 0)
-        return result;
-    bytes = std::move(content);
-    return 0;
+    DiscFile in;
+    const qint32 opened = in.open(path, disc);
+    return opened != 0 ? opened : discResult(in.file.readAll(limit, bytes));
 }

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include "util/RegularFile.h"
+
 // The folder of one disc, resolved once. A scan reads thousands of files
 // from one folder in turn, so the folder of the last file is kept resolved.
 class DiscFolder {
@@ -25,9 +27,8 @@ private:
 // Files read from a disc folder (playlists, the metadata file, the thumbnail)
 // are outside data: a disc tree unpacked from an archive or an image can hold
 // pipes, devices or links to them under those names. Every such file is
-// opened through DiscFile: without blocking, and refused unless the opened
-// descriptor is a regular file, so nothing can hold the caller up or feed it
-// without end.
+// opened through DiscFile, which reads it as a RegularFile: without blocking,
+// and refused unless the opened descriptor is a regular file.
 //
 // A disc tree can also hold links that lead out of it, to the user's own
 // files. Given the disc's folder (DiscFolder), a file is opened only when its
@@ -42,7 +43,7 @@ class DiscFile {
 public:
     static constexpr qint32 kNotOpen = 87;
     static constexpr qint32 kReadFault = 30;
-    static constexpr qint64 kPieceSize = 65536;
+    static constexpr qint64 kPieceSize = RegularFile::kPieceSize;
 
     DiscFile() = default;
     ~DiscFile();
@@ -56,13 +57,13 @@ public:
     // receives the number of bytes actually read.
     qint32 readAt(char* buffer, qint64 count, qint64 offset, qint64& done);
     void close();
-    bool isOpen() const { return fd >= 0; }
+    bool isOpen() const { return file.isOpen(); }
     // Size of the open file when it was opened.
-    qint64 size() const { return fileSize; }
+    qint64 size() const { return file.size(); }
 
 private:
-    int fd = -1;
-    qint64 fileSize = 0;
+    friend qint32 readDiscFile(const QString&, qint64, QByteArray&, const DiscFolder&);
+    RegularFile file;
 };
 
 // Size bounds of the disc files read whole. Real metadata files hold a few

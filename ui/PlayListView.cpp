@@ -3,6 +3,7 @@
 
 #include "ui/DRUI.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <QPointer>
 #include <QTableWidget>
 
+#include "config/DataFolder.h"
 #include "config/LanguageManager.h"
 #include "media/Probe.h"
 #include "media/ProbeBatch.h"
@@ -92,7 +94,7 @@ void DRUI::appendPlayListRows(const QList<PLAY_LIST_INFO>& entries) {
 }
 
 QString DRUI::probePath() const {
-    return controller->dataFolderPath() + QStringLiteral("tool.exe");
+    return probeProgram(controller->dataFolderPath(), QCoreApplication::applicationDirPath());
 }
 
 QString DRUI::probeDuration(const QString& file) {

@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "common/Files.h"
+#include "common/FullDisk.h"
 #include "common/TestEnv.h"
 #include "config/DataFolder.h"
 #include "engine/EngineTestSupport.h"
@@ -130,6 +131,19 @@ void HostileOutputTest::slowAndBrokenSnapshots() {
     QCOMPARE(rig.c.pendingSnapshots(), 0);
     QVERIFY(QFile::exists(engineFile));
     QVERIFY(saved().isEmpty());
+
+    // A full disk: no part of a snapshot is kept, and the engine's file stays.
+    {
+        kzp::test::FullDisk full([&](const QString& folder) {
+            QVERIFY(kzp::test::writeBytes(engineFile, png));
+            QVERIFY(writeOutputPath(rig.folder(), folder + "/"));
+        });
+        QVERIFY(request());
+        rig.feed(report(engineFile));
+        QCOMPARE(rig.c.pendingSnapshots(), 0);
+        QCOMPARE(QDir(full.path()).entryList(QDir::Files), QStringList());
+    }
+    QCOMPARE(kzp::test::readBytes(engineFile), png);
 
     // The snapshot folder cannot be made (a file is in the way): the engine's
     // file is kept.

@@ -96,7 +96,8 @@ private slots:
 
     void recentList() {
         // A thousand lines, stray bytes, blank lines, paths that are not there:
-        // listed whole, in file order, each entry carrying its path.
+        // the first ten that are text are listed, in file order, each entry
+        // carrying its path (lines of stray bytes name no file: dropped).
         QByteArray file;
         for (int i = 0; i < 1000; ++i)
             file += "/gone/clip" + QByteArray::number(i) + (i % 7 == 0 ? "\xff\xfe" : "") + ".mkv\n\n";
@@ -104,10 +105,11 @@ private slots:
         DRUI window;
         window.setupWindow();
         const QStringList recent = window.recentEntries();
-        QCOMPARE(recent.size(), 1000);
-        QCOMPARE(recent.at(1), QStringLiteral("/gone/clip1.mkv"));
+        QCOMPARE(recent.size(), 10);
+        QCOMPARE(recent.at(0), QStringLiteral("/gone/clip1.mkv"));
+        QCOMPARE(recent.at(6), QStringLiteral("/gone/clip8.mkv"));
         const QList<QAction*> entries = menu(window, "recentFilesMenu")->actions();
-        QCOMPARE(entries.size(), 1001);
+        QCOMPARE(entries.size(), 11);
         for (int i = 0; i < recent.size(); ++i) {
             QCOMPARE(entries.at(i)->text(), recent.at(i));
             QCOMPARE(entries.at(i)->data().toString(), recent.at(i));
