@@ -169,3 +169,33 @@ bool replaceFile(const QString& path, const QByteArray& bytes, int modes) {
     ::close(dir);
     return error == 0;
 }
+
+bool appendToFile(const QString& path, const QByteArray& bytes) {
+    int fd;
+    do {
+        // No link is followed, and a pipe or device planted at the name is
+        // neither waited on nor written.
+        fd = ::open(QFile::encodeName(path).constData(),
+                    O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        refuse(path, "cannot be opened to append:", errno);
+        return false;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        refuse(path, "is no regular file:", EINVAL);
+        return false;
+    }
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            break;
+        done += put;
+    }
+    return ::close(fd) == 0 && done == bytes.size();
+}

@@ -30,3 +30,8 @@ inline constexpr int kKeepModes = -1;
 // not followed. `modes` (e.g. 0600) are set exactly, umask or not. False, with
 // the old file untouched, on any failure.
 bool replaceFile(const QString& path, const QByteArray& bytes, int modes = kKeepModes);
+
+// Appends `bytes` to the regular file at `path`, made when missing (0666 less
+// the umask). A link, a pipe or a device at the name is refused, not written
+// through. False on any failure.
+bool appendToFile(const QString& path, const QByteArray& bytes);

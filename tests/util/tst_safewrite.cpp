@@ -63,6 +63,9 @@ void TestSafeWrite::writes_data() {
         "replace side.txt", "side.txt");
     row("replace: dangling link at the name", "link ../profile f/side.txt", "replace side.txt", "side.txt");
     row("replace: umask 000", "umask 000", "replace side.txt", "side.txt");
+    row("append: new file", "", "append Log.txt", "Log.txt");
+    row("append: link at the name is not followed", "file victim;link ../victim f/Log.txt", "append Log.txt",
+        "");
 }
 
 void TestSafeWrite::writes() {
@@ -92,9 +95,11 @@ void TestSafeWrite::writes() {
     const QByteArray bytes(1000, 'n');
     const QString name = call.section(u' ', 1);
     const mode_t mask = ::umask(setup == "umask 000" ? 0 : 022);
-    const QString result = call.startsWith("new") ? writeNewFile(root + "/f", name, bytes)
-                           : replaceFile(root + "/f/" + name, bytes, 0600) ? name
-                                                                           : QString();
+    const QString path = root + "/f/" + name;
+    const QString result = call.startsWith("new")           ? writeNewFile(root + "/f", name, bytes)
+                           : call.startsWith("append")      ? (appendToFile(path, bytes) ? name : QString())
+                           : replaceFile(path, bytes, 0600) ? name
+                                                            : QString();
     ::umask(mask);
     if (written.isEmpty()) {
         QCOMPARE(result, QString());
