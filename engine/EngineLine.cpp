@@ -1,9 +1,12 @@
 #include "engine/EngineLine.h"
 
 #include <QIODevice>
+#include <QLoggingCategory>
 
 #include <cmath>
 #include <limits>
+
+Q_LOGGING_CATEGORY(lcEngineLineGate, "kzp.gate.engineline", QtWarningMsg)
 
 namespace {
 
@@ -33,41 +36,16 @@ bool isStreamLine(const QByteArray& line, const char* marker) {
     return at > 0 && digit < line.size() && line.at(digit) >= '0' && line.at(digit) <= '9';
 }
 
-} // namespace
-
-void EngineLineClassifier::begin(const QString& playingName) {
-    nameBreaks = int(playingName.count(QLatin1Char('\n')));
-    nameLinesLeft = 0;
-    inTags = false;
-}
-
-EngineLineKind EngineLineClassifier::classify(const QByteArray& rawLine) {
-    const QByteArray line = upToZero(rawLine);
-    // The rest of the source's name, as the engine echoes it.
-    if (nameLinesLeft > 0) {
-        --nameLinesLeft;
-        return EngineLineKind::Other;
-    }
-    // Tags up to the engine's next step; none of them is the engine's own.
-    if (inTags) {
-        if (line.startsWith("Starting playback..."))
-            inTags = false;
-        return EngineLineKind::Other;
-    }
-    if (line.startsWith("Clip info:")) {
-        inTags = true;
-        return EngineLineKind::Other;
-    }
+// The engine's own lines by their starts, whatever came before.
+EngineLineKind engineLineShape(const QByteArray& line) {
     if (line.startsWith("ANS_TIME_POSITION"))
         return EngineLineKind::TimePosition;
     if (line.startsWith("ANS_LENGTH"))
         return EngineLineKind::Length;
     if (line.startsWith("ANS_PERCENT_POSITION"))
         return EngineLineKind::PercentPosition;
-    if (line.startsWith("Playing ")) {
-        nameLinesLeft = nameBreaks;
+    if (line.startsWith("Playing "))
         return EngineLineKind::Playing;
-    }
     if (line.startsWith("Exiting... (End of file)") || line.startsWith("Exiting... (Quit)"))
         return EngineLineKind::EndOfPlayback;
     if (line.startsWith("*** screenshot '"))
@@ -78,6 +56,37 @@ EngineLineKind EngineLineClassifier::classify(const QByteArray& rawLine) {
         return EngineLineKind::SubtitleStream;
     if (line.startsWith("VIDEO:  "))
         return EngineLineKind::VideoStart;
+    return EngineLineKind::Other;
+}
+
+} // namespace
+
+void EngineLineClassifier::begin(const QString& playingName) {
+    nameBreaks = int(playingName.count(QLatin1Char('\n')));
+    nameLinesLeft = 0;
+    inTags = false;
+}
+
+EngineLineKind EngineLineClassifier::classify(const QByteArray& rawLine) {
+    const QByteArray line = upToZero(rawLine);
+    if (nameLinesLeft > 0) {
+        // The rest of the source's name, as the engine echoes it.
+        --nameLinesLeft;
+    } else if (inTags) {
+        // Tags up to the engine's next step; none of them is the engine's own.
+        if (line.startsWith("Starting playback..."))
+            inTags = false;
+    } else if (line.startsWith("Clip info:")) {
+        inTags = true;
+        return EngineLineKind::Other;
+    } else {
+        const EngineLineKind kind = engineLineShape(line);
+        if (kind == EngineLineKind::Playing)
+            nameLinesLeft = nameBreaks;
+        return kind;
+    }
+    if (engineLineShape(line) != EngineLineKind::Other)
+        qCInfo(lcEngineLineGate) << "media text shaped like an engine line is ignored:" << line.left(80);
     return EngineLineKind::Other;
 }
 

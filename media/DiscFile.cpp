@@ -1,8 +1,12 @@
 #include "media/DiscFile.h"
 
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <cerrno>
+#include <cstring>
+
+Q_LOGGING_CATEGORY(lcDiscFileGate, "kzp.gate.discfile", QtWarningMsg)
 
 DiscFile::~DiscFile() {
     close();
@@ -55,13 +59,18 @@ qint32 DiscFile::open(const QString& path, const DiscFolder& disc) {
     close();
     if (path.isEmpty() || path.contains(QChar(0)))
         return ENOENT;
-    if (!disc.isBound())
-        return file.open(path);
-    const QString located = disc.locate(path);
-    if (located.isEmpty())
-        return EXDEV;
-    // The file itself may not be a link, wherever it leads.
-    return file.open(located, RegularFile::NoLinks);
+    qint32 result;
+    if (!disc.isBound()) {
+        result = file.open(path);
+    } else {
+        const QString located = disc.locate(path);
+        // The file itself may not be a link, wherever it leads.
+        result = located.isEmpty() ? EXDEV : file.open(located, RegularFile::NoLinks);
+    }
+    // A missing file is no refusal: discs leave out what they do not need.
+    if (result != 0 && result != ENOENT)
+        qCInfo(lcDiscFileGate).noquote() << "refused" << path << std::strerror(result);
+    return result;
 }
 
 qint32 DiscFile::readAt(char* buffer, qint64 count, qint64 offset, qint64& done) {
@@ -75,5 +84,10 @@ void DiscFile::close() {
 qint32 readDiscFile(const QString& path, qint64 limit, QByteArray& bytes, const DiscFolder& disc) {
     DiscFile in;
     const qint32 opened = in.open(path, disc);
-    return opened != 0 ? opened : discResult(in.file.readAll(limit, bytes));
+    if (opened != 0)
+        return opened;
+    const qint32 read = discResult(in.file.readAll(limit, bytes));
+    if (read != 0)
+        qCInfo(lcDiscFileGate).noquote() << "refused" << path << "(" << read << ")";
+    return read;
 }
