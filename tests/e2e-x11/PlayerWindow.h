@@ -74,6 +74,13 @@ public:
         outputOf("import", {"-window", window, path});
         return QImage(path);
     }
+    // The whole screen, in screen coordinates.
+    QImage grabScreen() const {
+        const QString path = dir.path() + "/screen.png";
+        QFile::remove(path);
+        outputOf("import", {"-window", "root", path});
+        return QImage(path);
+    }
     bool stripShown() const {
         const QImage image = grab();
         return !image.isNull() && image.pixel(900, 10) == kStripColour;
