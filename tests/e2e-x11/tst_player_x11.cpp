@@ -20,11 +20,14 @@
 #include "common/Processes.h"
 #include "common/Wait.h"
 #include "e2e-x11/PlayerWindow.h"
+#include "e2e-x11/WindowManager.h"
 
 namespace {
 
 using kzp::test::outputOf;
 using kzp::test::readBytes;
+using kzp::test::x11::nearColour;
+using kzp::test::x11::text;
 using kzp::test::x11::xdotool;
 
 // Polls until done() holds; events keep flowing, no fixed sleeps.
@@ -66,11 +69,6 @@ void capMemory(QProcess& process, QProcessEnvironment& env, int megabytes) {
 // video area is picture, bar (black) or subtitle.
 const QColor kPictureColour(0x30, 0x80, 0xc0);
 
-bool near(const QColor& c, const QColor& wanted, int tolerance) {
-    return qAbs(c.red() - wanted.red()) <= tolerance && qAbs(c.green() - wanted.green()) <= tolerance &&
-           qAbs(c.blue() - wanted.blue()) <= tolerance;
-}
-
 // What is wrong with the subtitle in `window` ("" when nothing): above the
 // control panel (whose blue buttons are near the picture's colour) the 16:9
 // picture keeps its aspect, and below the menu strip (white too) the
@@ -82,24 +80,18 @@ QString subtitleMisplaced(const QImage& window, const QColor& colour) {
     int shown = 0;
     for (int y = 0; y < window.height() - 90; ++y)
         for (int x = 0; x < window.width(); ++x) {
-            const QColor c = window.pixelColor(x, y);
-            if (near(c, kPictureColour, 16))
+            const QRgb c = window.pixel(x, y);
+            if (nearColour(c, kPictureColour, 16))
                 picture |= QRect(x, y, 1, 1);
-            else if (y >= 30 && y < window.height() - 100 && near(c, colour, 40)) {
+            else if (y >= 30 && y < window.height() - 100 && nearColour(c, colour, 40)) {
                 subtitle |= QRect(x, y, 1, 1);
                 ++shown;
             }
         }
-    const QString where = QStringLiteral("picture %1x%2+%3+%4, %5 subtitle pixels in %6x%7+%8+%9")
-                              .arg(picture.width())
-                              .arg(picture.height())
-                              .arg(picture.x())
-                              .arg(picture.y())
+    const QString where = QStringLiteral("picture %1, %2 subtitle pixels in %3")
+                              .arg(text(picture))
                               .arg(shown)
-                              .arg(subtitle.width())
-                              .arg(subtitle.height())
-                              .arg(subtitle.x())
-                              .arg(subtitle.y());
+                              .arg(text(subtitle));
     if (picture.height() < 100 || qAbs(double(picture.width()) / picture.height() - 16.0 / 9) > 0.03)
         return QStringLiteral("the picture is not shown with its aspect: ") + where;
     if (shown < 150)
@@ -114,17 +106,15 @@ QString subtitleMisplaced(const QImage& window, const QColor& colour) {
 // style asks for bold magenta without outline or shadow.
 QByteArray subtitleFile(const QString& format) {
     const bool ass = format == QLatin1String("ass");
-    auto at = [ass](int centis) {
-        const QString seconds = QString::number(centis / 100).rightJustified(2, QLatin1Char('0'));
-        return (ass ? QStringLiteral("0:00:%1.%2").arg(seconds).arg(centis % 100, 2, 10, QLatin1Char('0'))
-                    : QStringLiteral("00:00:%1,%2")
-                          .arg(seconds)
-                          .arg(centis % 100 * 10, 3, 10, QLatin1Char('0')))
+    auto at = [ass](int half) { // in half seconds, below a minute
+        const QString seconds = QString::number(half / 2).rightJustified(2, QLatin1Char('0'));
+        return (ass ? "0:00:" + seconds + (half % 2 ? ".50" : ".00")
+                    : "00:00:" + seconds + (half % 2 ? ",500" : ",000"))
             .toLatin1();
     };
-    QByteArray text;
+    QByteArray file;
     if (ass)
-        text =
+        file =
             "[Script Info]\nScriptType: v4.00+\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
             "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, "
             "Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, "
@@ -132,12 +122,12 @@ QByteArray subtitleFile(const QString& format) {
             "Style: Default,DejaVu Sans,60,&H00FF00FF,&H00FF00FF,&H00000000,&H00000000,-1,0,0,0,100,100,0,0,"
             "1,0,0,2,10,10,20,1\n\n[Events]\n"
             "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
-    for (int i = 0; i < 120; ++i) {
-        const QByteArray from = at(i * 50), to = at(i * 50 + 50);
-        text += ass ? "Dialogue: 0," + from + "," + to + ",Default,,0,0,0,,MMMM MMMM\n"
+    for (int i = 0; i < 118; ++i) {
+        const QByteArray from = at(i), to = at(i + 1);
+        file += ass ? "Dialogue: 0," + from + "," + to + ",Default,,0,0,0,,MMMM MMMM\n"
                     : QByteArray::number(i + 1) + "\n" + from + " --> " + to + "\nMMMM MMMM\n\n";
     }
-    return text;
+    return file;
 }
 
 } // namespace

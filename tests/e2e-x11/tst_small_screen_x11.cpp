@@ -17,6 +17,7 @@ namespace {
 
 using kzp::test::outputOf;
 using kzp::test::x11::frameRect;
+using kzp::test::x11::nearColour;
 using kzp::test::x11::text;
 
 const QSize kScreen(1024, 600);
@@ -29,12 +30,6 @@ const int kPlayBluePixels = 1587;
 // The position slider's groove right of its handle (nothing plays yet).
 const QColor kGrooveGrey(0x57, 0x57, 0x57);
 
-bool near(QRgb pixel, const QColor& colour, int tolerance) {
-    return qAbs(qRed(pixel) - colour.red()) <= tolerance &&
-           qAbs(qGreen(pixel) - colour.green()) <= tolerance &&
-           qAbs(qBlue(pixel) - colour.blue()) <= tolerance;
-}
-
 // What of the bottom controls the screen does not show ("" when all is there):
 // the slider's groove across most of a row, then below it the whole play button.
 QString missingControls(const QImage& screen, const QRect& client, double scale) {
@@ -46,7 +41,7 @@ QString missingControls(const QImage& screen, const QRect& client, double scale)
     for (int y = shown.top(); y <= shown.bottom() && sliderRow < 0; ++y) {
         int grey = 0;
         for (int x = shown.left(); x <= shown.right(); ++x)
-            grey += near(screen.pixel(x, y), kGrooveGrey, 6) ? 1 : 0;
+            grey += nearColour(screen.pixel(x, y), kGrooveGrey, 6) ? 1 : 0;
         if (grey >= groove)
             sliderRow = y;
     }
@@ -55,7 +50,7 @@ QString missingControls(const QImage& screen, const QRect& client, double scale)
     int blue = 0;
     for (int y = sliderRow; y <= shown.bottom(); ++y)
         for (int x = shown.left(); x <= shown.right(); ++x)
-            blue += near(screen.pixel(x, y), kPlayBlue, 16) ? 1 : 0;
+            blue += nearColour(screen.pixel(x, y), kPlayBlue, 16) ? 1 : 0;
     if (blue < int(0.7 * kPlayBluePixels * scale * scale))
         return QStringLiteral("the play button shows %1 of its blue pixels").arg(blue);
     return QString();
