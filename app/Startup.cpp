@@ -10,6 +10,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include "app/DisplayPlatform.h"
+#include "app/FirstShow.h"
 #include "app/LogHandler.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
@@ -88,7 +89,7 @@ int runProgram(int argc, char** argv, const std::function<QWidget*()>& makeWindo
     const QByteArray hooks = qgetenv("KZP_TEST_HOOKS");
     if (!hooks.isEmpty())
         new TestHooks(window, &restoreServer);
-    window->show();
+    showInsideWorkArea(window);
     if (!hooks.isEmpty()) {
         if (hooks.contains("minimized"))
             window->showMinimized();

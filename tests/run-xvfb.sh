@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs one test under its own virtual X server, on the real X platform
-# whatever the caller's QT_QPA_PLATFORM says.
+# whatever the caller's QT_QPA_PLATFORM says. KZP_XVFB_SCREEN gives the
+# screen's size and depth (default 1920x1080x24).
 #
 # The server picks a free display number itself (-displayfd) and reports it
 # once it accepts connections. Tests run in parallel: choosing a number
@@ -29,7 +30,7 @@ XAUTHORITY="$dir/Xauthority"
 export XAUTHORITY
 xauth -q -f "$XAUTHORITY" add ":0" . "$cookie" 2>/dev/null
 
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -auth "$XAUTHORITY" 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 "${KZP_XVFB_SCREEN:-1920x1080x24}" -nolisten tcp -auth "$XAUTHORITY" 3>"$dir/display" 2>"$dir/log" &
 server=$!
 while [ ! -s "$dir/display" ]; do
     if ! kill -0 "$server" 2>/dev/null; then

@@ -120,6 +120,7 @@ void fitMenuButtons(const QList<QPushButton*>& buttons, QWidget* strip) {
         button->setGeometry(x, 1, width, height);
         x += width;
     }
+    strip->setMinimumWidth(x);
     strip->setMinimumHeight(qMax(strip->minimumHeight(), height + 2));
 }
 
@@ -247,7 +248,8 @@ void DRUI::createWidgets() {
     menuStrip = new QLabel(rootWidget);
     menuStrip->setObjectName(QStringLiteral("menuStrip"));
     menuStrip->setStyleSheet(QStringLiteral("background-color: rgb(239, 242, 249);"));
-    menuStrip->setMinimumSize(width(), 22);
+    // As narrow as its buttons allow: a small screen must still show the whole window.
+    menuStrip->setMinimumHeight(22);
     for (int i = 1; i <= 6; ++i)
         createMenuButton(i, (i - 1) * 100, menuStrip);
     fitMenuButtons(menuButtons, menuStrip);

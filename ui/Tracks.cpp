@@ -29,9 +29,7 @@ void resizeInsideWorkArea(QWidget* window, QSize client) {
         return;
     }
     const QRect inner = window->geometry();
-    const QRect outer = window->frameGeometry();
-    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
-                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    const QMargins frame = window_placement::frameMargins(inner, window->frameGeometry());
     window->setGeometry(window_placement::fitClient(QRect(inner.topLeft(), client), frame,
                                                     screen->availableGeometry(), window->minimumSize()));
 }

@@ -30,6 +30,18 @@ QRect fitClient(const QRect& wanted, const QMargins& frame, const QRect& workAre
     return QRect(QPoint(frameLeft + frame.left(), frameTop + frame.top()), size);
 }
 
+QRect fitFirstShow(const QRect& client, const QMargins& frame, const QRect& workArea, const QSize& minimum) {
+    const QSize whole = client.marginsAdded(frame).size();
+    if (!workArea.isValid() || (whole.width() <= workArea.width() && whole.height() <= workArea.height()))
+        return client;
+    return fitClient(client, frame, workArea, minimum);
+}
+
+QMargins frameMargins(const QRect& client, const QRect& frame) {
+    return QMargins(client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                    frame.bottom() - client.bottom());
+}
+
 QPoint centredFramePosition(const QSize& frameSize, const QRect& anchor, const QRect& area) {
     const QPoint topLeft(anchor.x() + (anchor.width() - frameSize.width()) / 2,
                          anchor.y() + (anchor.height() - frameSize.height()) / 2);

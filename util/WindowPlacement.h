@@ -16,6 +16,17 @@ namespace window_placement {
 // below `minimum`), then the window moves only as far as it must.
 QRect fitClient(const QRect& wanted, const QMargins& frame, const QRect& workArea, const QSize& minimum = {});
 
+// The window's first place: `client` as it stands wherever it fits the work
+// area in size, frame included (the window manager's placement is kept);
+// otherwise fitClient() of it. Before the window is mapped its frame is
+// unknown (no margins): the window is then only made no larger than the area.
+QRect fitFirstShow(const QRect& client, const QMargins& frame, const QRect& workArea,
+                   const QSize& minimum = {});
+
+// The frame's margins around a window's client rectangle (QWidget::geometry()
+// inside QWidget::frameGeometry()).
+QMargins frameMargins(const QRect& client, const QRect& frame);
+
 // The top-left of a frame of `frameSize` centred over `anchor`, moved into
 // `area` (its top-left edge wins when the frame is larger than the area).
 QPoint centredFramePosition(const QSize& frameSize, const QRect& anchor, const QRect& area);

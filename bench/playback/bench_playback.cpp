@@ -4,6 +4,8 @@
 //    with the video output the launcher chooses for this display; then, at the
 //    same picture size, the bare engine with the plain X11 output (scaled) and
 //    with OpenGL, each as a percentage of one core (needs an X display);
+//  - the bare engine's CPU on the plain X11 output with an ASS subtitle line
+//    always shown, drawn without and with libass ("-ass"), alternating;
 //  - latency from a position-slider release to the fake engine receiving the
 //    seek command (median and p99 over 1,000 seeks).
 // Usage: bench_playback [playback-seconds] [seeks]   (run.sh wraps it in Xvfb)
@@ -21,6 +23,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <numeric>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -126,9 +129,11 @@ struct CpuFigures {
 };
 
 // CPU of the bare engine with `output` into a native window of `size`,
-// started with the player's own argument list (only the outputs changed).
+// started with the player's own argument list (only the outputs changed, and
+// without libass when `ass` is false); `first` goes before it.
 double bareEngineCpu(const QString& clip, const QSize& size, const QByteArray& output,
-                     const QStringList& options, int seconds) {
+                     const QStringList& options, int seconds, bool ass = true,
+                     const QStringList& first = {}) {
     QWidget surface;
     surface.setAttribute(Qt::WA_NativeWindow);
     surface.setStyleSheet(QStringLiteral("background-color: black;"));
@@ -140,6 +145,9 @@ double bareEngineCpu(const QString& clip, const QSize& size, const QByteArray& o
     source.path = clip;
     QStringList arguments = engineArguments(quint64(surface.winId()), data.path() + '/', source);
     adaptEngineArguments(arguments, output, "null", options);
+    if (!ass)
+        arguments.removeAll(QLatin1String(kSubtitleRenderer));
+    arguments = first + arguments;
     QProcess engine;
     engine.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     engine.start(QStringLiteral("mplayer"), arguments);
@@ -228,6 +236,67 @@ CpuFigures measurePlayback(int seconds) {
     return figures;
 }
 
+struct SubtitleFigures {
+    QString why;              // empty once measured
+    QList<double> runs[2][2]; // [line shown][with -ass]: one figure per round
+};
+
+// The engine's CPU on the software path (plain X11, scaled) with a subtitle
+// line always shown from an ASS track, drawn without libass (plain text) and
+// with it (styled), alternating, in a window the size of the video area.
+SubtitleFigures measureSubtitles(const QSize& size, int seconds) {
+    SubtitleFigures figures;
+    QTemporaryDir dir;
+    // Yellow, bold, outlined and shadowed, as styled tracks usually are.
+    QByteArray ass = "[Script Info]\nScriptType: v4.00+\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
+                     "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+                     "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+                     "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
+                     "Style: Default,DejaVu Sans,28,&H0000FFFF,&H0000FFFF,&H00000000,&H80000000,-1,0,0,0,100,"
+                     "100,0,0,1,2,1,2,10,10,20,1\n\n[Events]\n"
+                     "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+    for (int i = 0; i < (seconds + 10) / 2 + 1; ++i)
+        ass += QStringLiteral("Dialogue: 0,0:%1:%2.00,0:%3:%4.00,Default,,0,0,0,,Line %5 of the subtitles, "
+                              "long enough for two words more\n")
+                   .arg(i * 2 / 60, 2, 10, QLatin1Char('0'))
+                   .arg(i * 2 % 60, 2, 10, QLatin1Char('0'))
+                   .arg((i * 2 + 2) / 60, 2, 10, QLatin1Char('0'))
+                   .arg((i * 2 + 2) % 60, 2, 10, QLatin1Char('0'))
+                   .arg(i + 1)
+                   .toLatin1();
+    QFile subtitles(dir.filePath("lines.ass"));
+    if (!subtitles.open(QIODevice::WriteOnly) || subtitles.write(ass) != ass.size()) {
+        figures.why = "could not write the subtitles";
+        return figures;
+    }
+    subtitles.close();
+    const QString clip = dir.filePath("subtitles.mkv");
+    kzp::test::ClipOptions options;
+    options.size = QStringLiteral("640x360");
+    options.rate = 30;
+    options.seconds = seconds + 10;
+    options.subtitles = subtitles.fileName();
+    options.encoding = {"-c:v",    "libx264", "-preset", "ultrafast", "-pix_fmt",
+                        "yuv420p", "-c:a",    "aac",     "-c:s",      "ass"};
+    options.timeoutMs = 300000;
+    options.channels = kzp::test::Channels::Forwarded;
+    if (!kzp::test::makeClip(clip, options).succeeded()) {
+        figures.why = "could not make the clip";
+        return figures;
+    }
+    const QStringList x11{QStringLiteral("-zoom"), QStringLiteral("-fs")};
+    const QStringList track[2] = {{QStringLiteral("-nosub")}, {QStringLiteral("-sid"), QStringLiteral("0")}};
+    for (int round = 0; round < 2; ++round)
+        for (int shown = 0; shown < 2; ++shown)
+            for (int ass = 0; ass < 2; ++ass) {
+                const double cpu = bareEngineCpu(clip, size, "x11", x11, seconds, ass == 1, track[shown]);
+                if (cpu < 0)
+                    figures.why = "the bare engine did not play";
+                figures.runs[shown][ass] << cpu;
+            }
+    return figures;
+}
+
 struct LatencyFigures {
     bool ran = false;
     QString why;
@@ -310,6 +379,9 @@ int main(int argc, char** argv) {
     const int seeks = argc > 2 ? QByteArray(argv[2]).toInt() : 1000;
 
     const CpuFigures cpu = measurePlayback(seconds);
+    SubtitleFigures subtitles;
+    if (cpu.ran)
+        subtitles = measureSubtitles(cpu.size, seconds);
     const LatencyFigures latency = measureSeekLatency(seeks);
 
     if (cpu.ran) {
@@ -323,6 +395,21 @@ int main(int argc, char** argv) {
         std::printf("  chosen output / bare x11       %6.2f x\n", cpu.engine / cpu.bareX11);
     } else {
         std::printf("playback CPU not measured: %s\n", qPrintable(cpu.why));
+    }
+    if (cpu.ran && subtitles.why.isEmpty()) {
+        auto mean = [](const QList<double>& values) {
+            return std::accumulate(values.begin(), values.end(), 0.0) / double(values.size());
+        };
+        std::printf("subtitles, bare engine -vo x11 -zoom -fs, clip with an ASS track, %% of one core:\n");
+        const char* rows[2][2] = {{"no subtitle shown, without -ass ", "no subtitle shown, with -ass    "},
+                                  {"ASS line shown, without -ass   ", "ASS line shown, with -ass      "}};
+        for (int shown = 0; shown < 2; ++shown)
+            for (int ass = 0; ass < 2; ++ass) {
+                const QList<double>& runs = subtitles.runs[shown][ass];
+                std::printf("  %s %6.2f %%   (%.2f, %.2f)\n", rows[shown][ass], mean(runs), runs[0], runs[1]);
+            }
+    } else if (cpu.ran) {
+        std::printf("subtitle CPU not measured: %s\n", qPrintable(subtitles.why));
     }
     if (latency.ran)
         std::printf(

@@ -1,7 +1,7 @@
 #pragma once
 
-// Test clips made with ffmpeg from its generated sources: a test picture and
-// sine tones, optionally a subtitle file. Header-only.
+// Test clips made with ffmpeg from its generated sources: a test picture (or
+// another source filter) and sine tones, optionally a subtitle file. Header-only.
 //
 //   kzp::test::ClipOptions options;
 //   options.seconds = 30;
@@ -17,6 +17,7 @@
 namespace kzp::test {
 
 struct ClipOptions {
+    QString picture = QStringLiteral("testsrc"); // ffmpeg's source filter, e.g. "color=c=0x3080c0"
     QString size = QStringLiteral("320x240");
     int rate = 25; // frames per second
     int seconds = 8;
@@ -39,7 +40,8 @@ inline QStringList clipArguments(const QString& path, const ClipOptions& options
         arguments << QStringLiteral("-loglevel") << QStringLiteral("error");
     arguments << QStringLiteral("-nostdin") << QStringLiteral("-y");
     arguments << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
-              << QStringLiteral("testsrc=size=%1:rate=%2:duration=%3")
+              << QStringLiteral("%1%2size=%3:rate=%4:duration=%5")
+                     .arg(options.picture, options.picture.contains(QLatin1Char('=')) ? ":" : "=")
                      .arg(options.size)
                      .arg(options.rate)
                      .arg(seconds);

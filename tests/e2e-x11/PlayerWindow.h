@@ -4,6 +4,7 @@
 // its process (ended with the test), its pop-ups, keys, menu buttons and a
 // picture of its contents. Each test starts it in its own set-up. Header-only.
 
+#include <QColor>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
@@ -17,6 +18,13 @@ namespace kzp::test::x11 {
 
 inline QString xdotool(const QStringList& arguments) {
     return outputOf(QStringLiteral("xdotool"), arguments);
+}
+
+// Whether a pixel is `colour`, each channel within `tolerance`.
+inline bool nearColour(QRgb pixel, const QColor& colour, int tolerance) {
+    return qAbs(qRed(pixel) - colour.red()) <= tolerance &&
+           qAbs(qGreen(pixel) - colour.green()) <= tolerance &&
+           qAbs(qBlue(pixel) - colour.blue()) <= tolerance;
 }
 
 // The colour of the menu strip along the window's top.
@@ -72,6 +80,13 @@ public:
         const QString path = dir.path() + "/grab.png";
         QFile::remove(path);
         outputOf("import", {"-window", window, path});
+        return QImage(path);
+    }
+    // The whole screen, in screen coordinates.
+    QImage grabScreen() const {
+        const QString path = dir.path() + "/screen.png";
+        QFile::remove(path);
+        outputOf("import", {"-window", "root", path});
         return QImage(path);
     }
     bool stripShown() const {

@@ -20,11 +20,14 @@
 #include "common/Processes.h"
 #include "common/Wait.h"
 #include "e2e-x11/PlayerWindow.h"
+#include "e2e-x11/WindowManager.h"
 
 namespace {
 
 using kzp::test::outputOf;
 using kzp::test::readBytes;
+using kzp::test::x11::nearColour;
+using kzp::test::x11::text;
 using kzp::test::x11::xdotool;
 
 // Polls until done() holds; events keep flowing, no fixed sleeps.
@@ -60,6 +63,71 @@ void capMemory(QProcess& process, QProcessEnvironment& env, int megabytes) {
         setrlimit(RLIMIT_AS, &limit);
     });
 #endif
+}
+
+// The subtitle clips' picture: one flat colour, so that every pixel of the
+// video area is picture, bar (black) or subtitle.
+const QColor kPictureColour(0x30, 0x80, 0xc0);
+
+// What is wrong with the subtitle in `window` ("" when nothing): above the
+// control panel (whose blue buttons are near the picture's colour) the 16:9
+// picture keeps its aspect, and below the menu strip (white too) the
+// subtitle's colour shows, all of it inside the picture.
+QString subtitleMisplaced(const QImage& window, const QColor& colour) {
+    if (window.isNull())
+        return QStringLiteral("no screenshot");
+    QRect picture, subtitle;
+    int shown = 0;
+    for (int y = 0; y < window.height() - 90; ++y)
+        for (int x = 0; x < window.width(); ++x) {
+            const QRgb c = window.pixel(x, y);
+            if (nearColour(c, kPictureColour, 16))
+                picture |= QRect(x, y, 1, 1);
+            else if (y >= 30 && y < window.height() - 100 && nearColour(c, colour, 40)) {
+                subtitle |= QRect(x, y, 1, 1);
+                ++shown;
+            }
+        }
+    const QString where = QStringLiteral("picture %1, %2 subtitle pixels in %3")
+                              .arg(text(picture))
+                              .arg(shown)
+                              .arg(text(subtitle));
+    if (picture.height() < 100 || qAbs(double(picture.width()) / picture.height() - 16.0 / 9) > 0.03)
+        return QStringLiteral("the picture is not shown with its aspect: ") + where;
+    if (shown < 150)
+        return QStringLiteral("no subtitle in its colour: ") + where;
+    if (!picture.contains(subtitle))
+        return QStringLiteral("the subtitle lies outside the picture: ") + where;
+    return QString();
+}
+
+// A subtitle file ("ass" or "srt") with an event every half second for a
+// minute: a track chosen while playing shows from its next event on. The ASS
+// style asks for bold magenta without outline or shadow.
+QByteArray subtitleFile(const QString& format) {
+    const bool ass = format == QLatin1String("ass");
+    auto at = [ass](int half) { // in half seconds, below a minute
+        const QString seconds = QString::number(half / 2).rightJustified(2, QLatin1Char('0'));
+        return (ass ? "0:00:" + seconds + (half % 2 ? ".50" : ".00")
+                    : "00:00:" + seconds + (half % 2 ? ",500" : ",000"))
+            .toLatin1();
+    };
+    QByteArray file;
+    if (ass)
+        file =
+            "[Script Info]\nScriptType: v4.00+\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
+            "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, "
+            "Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, "
+            "Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
+            "Style: Default,DejaVu Sans,60,&H00FF00FF,&H00FF00FF,&H00000000,&H00000000,-1,0,0,0,100,100,0,0,"
+            "1,0,0,2,10,10,20,1\n\n[Events]\n"
+            "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+    for (int i = 0; i < 118; ++i) {
+        const QByteArray from = at(i), to = at(i + 1);
+        file += ass ? "Dialogue: 0," + from + "," + to + ",Default,,0,0,0,,MMMM MMMM\n"
+                    : QByteArray::number(i + 1) + "\n" + from + " --> " + to + "\nMMMM MMMM\n\n";
+    }
+    return file;
 }
 
 } // namespace
@@ -271,6 +339,60 @@ private slots:
         QVERIFY2(resident > 0 && resident < 1024,
                  qPrintable(QStringLiteral("%1 MiB resident").arg(resident)));
         QVERIFY(!player.engineChild().isEmpty());
+    }
+
+    // A subtitle track chosen in Video > Subtitle Track is drawn inside the
+    // picture: an ASS track in the colour its style asks for, an SRT track as
+    // before. A snapshot is still taken, at the clip's size.
+    void subtitleTrackDrawnInThePicture_data() {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("ASS, in its style's magenta") << "ass" << QColor(255, 0, 255);
+        QTest::newRow("SRT, in white") << "srt" << QColor(255, 255, 255);
+    }
+    void subtitleTrackDrawnInThePicture() {
+        QFETCH(QString, format);
+        QFETCH(QColor, colour);
+        const QString subtitles = media.filePath("subtitles." + format);
+        QVERIFY(kzp::test::writeBytes(subtitles, subtitleFile(format)));
+        const QString clip = media.filePath(format + " subtitles.mkv");
+        kzp::test::ClipOptions options;
+        options.picture = "color=c=0x" + kPictureColour.name().mid(1);
+        options.size = "640x360";
+        options.seconds = 60;
+        options.subtitles = subtitles;
+        options.encoding = {"-c:v",    "libx264", "-preset", "ultrafast", "-pix_fmt",
+                            "yuv420p", "-c:a",    "aac",     "-c:s",      format};
+        options.channels = kzp::test::Channels::Separate;
+        QVERIFY(kzp::test::makeClip(clip, options).succeeded());
+
+        Player player;
+        QVERIFY(player.start(clip));
+        playFromRecent(player);
+        QString why;
+        QVERIFY2(waitUntil(
+                     [&] {
+                         why = subtitleMisplaced(player.grab(), colour);
+                         return why.startsWith("no subtitle");
+                     },
+                     30000),
+                 qPrintable(why));
+        // Video, Subtitle Track (sixth entry), Subtitle 1 (after Disable).
+        QVERIFY(player.openMenu(3));
+        QVERIFY(player.openSubmenu(6));
+        player.keys({"Down", "Return"});
+        QVERIFY2(waitUntil(
+                     [&] {
+                         why = subtitleMisplaced(player.grab(), colour);
+                         return why.isEmpty();
+                     },
+                     30000),
+                 qPrintable(why));
+
+        player.keysToWindow({"s"});
+        QVERIFY2(waitUntil([&] { return !player.snapshots().isEmpty(); }), "no snapshot saved");
+        const QString shot = player.home + "/Documents/Kestrune Zyl Player/" + player.snapshots().first();
+        QVERIFY2(waitUntil([&] { return QImage(shot).size() == QSize(640, 360); }), qPrintable(shot));
     }
 
     void languageSwitchChangesCaptions() {

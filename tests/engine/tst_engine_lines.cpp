@@ -244,16 +244,19 @@ void EngineLinesTest::launcherRewrite_data() {
     QTest::addColumn<QStringList>("out");
     const QStringList in{"-slave", "-vo", "direct3d", "-af", "x", "/m/-vo"};
     QTest::newRow("default outputs") << in << QByteArray() << QByteArray()
-                                     << QStringList{"-slave", "-vo", "xv,gl,x11", "-af", "x", "/m/-vo"};
+                                     << QStringList{"-slave", "-vo", "xv,gl,x11", "-ass",
+                                                    "-af",    "x",   "/m/-vo"};
     QTest::newRow("override") << in << QByteArray("null") << QByteArray("null")
-                              << QStringList{"-ao", "null", "-slave", "-vo", "null", "-af", "x", "/m/-vo"};
-    QTest::newRow("trailing comma dropped") << in << QByteArray("x11,") << QByteArray()
-                                            << QStringList{"-slave", "-vo", "x11", "-af", "x", "/m/-vo"};
+                              << QStringList{"-ao",  "null", "-slave", "-vo",   "null",
+                                             "-ass", "-af",  "x",      "/m/-vo"};
+    QTest::newRow("trailing comma dropped")
+        << in << QByteArray("x11,") << QByteArray()
+        << QStringList{"-slave", "-vo", "x11", "-ass", "-af", "x", "/m/-vo"};
     QTest::newRow("only commas") << in << QByteArray(",,") << QByteArray()
-                                 << QStringList{"-slave", "-vo", "xv,gl,x11", "-af", "x", "/m/-vo"};
+                                 << QStringList{"-slave", "-vo", "xv,gl,x11", "-ass", "-af", "x", "/m/-vo"};
     QTest::newRow("no -vo") << QStringList{"a"} << QByteArray() << QByteArray() << QStringList{"a"};
     QTest::newRow("-vo last") << QStringList{"-vo"} << QByteArray() << QByteArray()
-                              << QStringList{"-vo", "xv,gl,x11"};
+                              << QStringList{"-vo", "xv,gl,x11", "-ass"};
 }
 
 void EngineLinesTest::launcherRewrite() {

@@ -96,26 +96,31 @@ private slots:
 void LaunchersTest::launcherRewritesAndExecs_data() {
     QTest::addColumn<QByteArray>("vo");
     QTest::addColumn<QByteArray>("ao");
+    QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("expected");
     const QString odd = QString::fromUtf8("/m/it's a \"film\" $x `y` Zürich.mkv");
-    QTest::addColumn<QString>("source");
-    QTest::newRow("default outputs") << QByteArray() << QByteArray()
-                                     << QStringList{"-slave", "-vo", "xv,gl,x11", "-af", "a", odd} << odd;
+    // ASS/SSA subtitles are drawn only through libass ("-ass"), with video.
+    QTest::newRow("default outputs, subtitles through libass")
+        << QByteArray() << QByteArray() << QStringList{"-slave", "-vo", "direct3d", "-af", "a", odd}
+        << QStringList{"-slave", "-vo", "xv,gl,x11", "-ass", "-af", "a", odd};
     QTest::newRow("null outputs") << QByteArray("null") << QByteArray("null")
-                                  << QStringList{"-ao", "null", "-slave", "-vo", "null", "-af", "a", "-x.mkv"}
-                                  << QString("-x.mkv");
+                                  << QStringList{"-slave", "-vo", "direct3d", "-af", "a", "-x.mkv"}
+                                  << QStringList{"-ao",  "null", "-slave", "-vo",   "null",
+                                                 "-ass", "-af",  "a",      "-x.mkv"};
+    QTest::newRow("no video asked: no subtitle renderer")
+        << QByteArray() << QByteArray() << QStringList{"-slave", "./-ass"} << QStringList{"-slave", "./-ass"};
 }
 
 void LaunchersTest::launcherRewritesAndExecs() {
     QFETCH(QByteArray, vo);
     QFETCH(QByteArray, ao);
+    QFETCH(QStringList, arguments);
     QFETCH(QStringList, expected);
-    QFETCH(QString, source);
     FakeEngine fake;
     fake.setScript({"@exit 0"});
     QProcess launcher;
     launcher.setProcessEnvironment(launcherEnvironment(vo, ao));
-    launcher.start(bin("Player.exe"), {"-slave", "-vo", "direct3d", "-af", "a", source});
+    launcher.start(bin("Player.exe"), arguments);
     QVERIFY(launcher.waitForFinished(5000));
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(fake.arguments(), expected);
@@ -200,8 +205,8 @@ void LaunchersTest::videoOptionsFollowOutput() {
     // option is not taken for one.
     QStringList arguments{"-wid", "77", "-vo", "direct3d", "-lavdopts", "threads=4", "./-vo"};
     adaptEngineArguments(arguments, "x11", {}, {"-zoom", "-fs"});
-    QCOMPARE(arguments,
-             (QStringList{"-wid", "77", "-vo", "x11", "-zoom", "-fs", "-lavdopts", "threads=4", "./-vo"}));
+    QCOMPARE(arguments, (QStringList{"-wid", "77", "-vo", "x11", "-zoom", "-fs", "-ass", "-lavdopts",
+                                     "threads=4", "./-vo"}));
     QCOMPARE(windowIdArgument(arguments), 77UL);
 
     QStringList noOutput{"-wid", "x", "a.mkv"};
@@ -322,7 +327,7 @@ void LaunchersTest::launcherEscapesScreenshotPrefix() {
     launcher.start(bin("Player.exe"), {"-vo", "direct3d", "-vf", "screenshot=/d/a,b\\,c/", "/m/x,y.mkv"});
     QVERIFY(launcher.waitForFinished(5000));
     QCOMPARE(fake.arguments(),
-             (QStringList{"-vo", "xv,gl,x11", "-vf", "screenshot=/d/a\\,b\\\\,c/", "/m/x,y.mkv"}));
+             (QStringList{"-vo", "xv,gl,x11", "-ass", "-vf", "screenshot=/d/a\\,b\\\\,c/", "/m/x,y.mkv"}));
 
     launcher.start(bin("Player.exe"), {"-vf", "scale=1:2,eq", "-vf"});
     QVERIFY(launcher.waitForFinished(5000));

@@ -1,5 +1,5 @@
-// Picture sizes and dialog placement: the whole window, frame included, stays
-// inside the screen's work area.
+// Picture sizes, the first show and dialog placement: the whole window, frame
+// included, stays inside the screen's work area.
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -75,6 +75,45 @@ private slots:
             QVERIFY(client.width() <= wanted.width() || client.width() == minimum.width());
             QVERIFY(client.height() <= wanted.height() || client.height() == minimum.height());
         }
+    }
+
+    // The first show acts only where the window, frame included, is larger
+    // than the work area; elsewhere the window manager's placement stays.
+    void firstShow_data() {
+        QTest::addColumn<QRect>("client");
+        QTest::addColumn<QMargins>("frame");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("expected");
+        const QMargins frame(1, 20, 1, 5);
+        const QSize minimum(600, 126);
+        QTest::newRow("large screen: kept")
+            << QRect(460, 207, 1000, 680) << frame << QRect(0, 0, 1920, 1040) << QRect(460, 207, 1000, 680);
+        QTest::newRow("large screen, placed across its edge: kept")
+            << QRect(1500, 800, 1000, 680) << frame << QRect(0, 0, 1920, 1040) << QRect(1500, 800, 1000, 680);
+        QTest::newRow("1024x600 before the map: no frame yet, only the size")
+            << QRect(0, 0, 1000, 680) << QMargins() << QRect(0, 0, 1024, 600) << QRect(0, 0, 1000, 600);
+        QTest::newRow("1024x600 once framed")
+            << QRect(1, 20, 1000, 600) << frame << QRect(0, 0, 1024, 600) << QRect(1, 20, 1000, 575);
+        QTest::newRow("1024x600 with a panel on top")
+            << QRect(1, 20, 1000, 600) << frame << QRect(0, 32, 1024, 568) << QRect(1, 52, 1000, 543);
+        QTest::newRow("the client fits, with its frame it does not")
+            << QRect(10, 5, 1000, 680) << frame << QRect(0, 0, 1280, 700) << QRect(10, 20, 1000, 675);
+        QTest::newRow("scale factor 2 on 1920x1080") << QRect(0, 0, 1000, 680) << QMargins(1, 10, 1, 3)
+                                                     << QRect(0, 0, 960, 540) << QRect(1, 10, 958, 527);
+        QTest::newRow("narrower than the minimum: the title bar stays on the screen")
+            << QRect(0, 0, 1000, 680) << QMargins(4, 30, 4, 4) << QRect(0, 0, 512, 300)
+            << QRect(4, 30, minimum.width(), 266);
+    }
+    void firstShow() {
+        QFETCH(QRect, client);
+        QFETCH(QMargins, frame);
+        QFETCH(QRect, area);
+        QFETCH(QRect, expected);
+        const QSize minimum(600, 126);
+        const QRect fitted = window_placement::fitFirstShow(client, frame, area, minimum);
+        QCOMPARE(fitted, expected);
+        if (fitted != client && minimum.width() + frame.left() + frame.right() <= area.width())
+            QVERIFY(area.contains(frameRect(fitted, frame)));
     }
 
     void centred_data() {

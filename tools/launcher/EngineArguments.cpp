@@ -21,6 +21,7 @@ void adaptEngineArguments(QStringList& arguments, const QByteArray& videoOutput,
             arguments.append(outputs);
         for (int i = 0; i < videoOptions.size(); ++i)
             arguments.insert(at + 2 + i, videoOptions[i]);
+        arguments.insert(at + 2 + videoOptions.size(), QLatin1String(kSubtitleRenderer));
     }
     const QLatin1String screenshot("screenshot=");
     const int filter = arguments.indexOf(QStringLiteral("-vf"));
