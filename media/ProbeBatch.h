@@ -26,7 +26,7 @@ public:
     void setProgram(const QString& program) { programPath = program; }
     void setTimeout(int milliseconds) { timeoutMs = milliseconds; } // < 0: no limit
     int timeout() const { return timeoutMs; }
-    void setMaxRunning(int count) { maxRunning = qMax(1, count); } // default: one per core
+    void setMaxRunning(int count) { maxRunning = qMax(1, count); } // default: one per core, and one more
     int maxRunningProbes() const { return maxRunning; }
 
     // Starts probing `files`, unless a run is going on; a finished or
