@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
-#include <QMap>
 #include <QString>
 
 #include "media/DiscScan.h"
@@ -35,12 +35,12 @@ public:
     void setSubtitleChoice(const QString& key, qint32 choice) { subtitleChoices[key] = choice; }
 
 private:
-    QMap<QString, qint32> titleNumbers;
-    QMap<QString, QList<ClipInfo>> clipTable;
-    QMap<QString, QList<StreamInfo>> subtitleTable;
-    QMap<QString, QList<StreamInfo>> audioTable;
-    QMap<QString, QList<qint32>> chapterTable;
-    QMap<QString, QString> folders;
-    QMap<QString, qint32> audioChoices;
-    QMap<QString, qint32> subtitleChoices;
+    QHash<QString, qint32> titleNumbers;
+    QHash<QString, QList<ClipInfo>> clipTable;
+    QHash<QString, QList<StreamInfo>> subtitleTable;
+    QHash<QString, QList<StreamInfo>> audioTable;
+    QHash<QString, QList<qint32>> chapterTable;
+    QHash<QString, QString> folders;
+    QHash<QString, qint32> audioChoices;
+    QHash<QString, qint32> subtitleChoices;
 };

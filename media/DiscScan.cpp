@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QSet>
 
 #include <algorithm>
@@ -12,6 +13,8 @@
 #include "util/TimeFormat.h"
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcDiscScan, "kzp.gate.discscan", QtWarningMsg)
 
 constexpr qsizetype kMetadataFieldSize = 256;
 
@@ -104,7 +107,7 @@ qint32 fileDigestHex(const QString& file, QByteArray& hex, const DiscFolder& dis
     return 0;
 }
 
-DiscInfo scanDisc(const QString& folder) {
+DiscInfo scanDisc(const QString& folder, DiscScanControl* control) {
     DiscInfo disc;
     disc.folder = folder;
     const QString base = folder + QStringLiteral("/BDMV/");
@@ -116,13 +119,28 @@ DiscInfo scanDisc(const QString& folder) {
 
     QList<FolderEntry> entries;
     listFolder(base + QStringLiteral("PLAYLIST"), entries);
+    // Folders are no playlists and are not counted; the listing is in name
+    // order, so the files past the limit are the last names.
+    entries.removeIf([](const FolderEntry& entry) { return entry.isDirectory; });
+    if (entries.size() > kDiscPlaylistLimit) {
+        // The folder is quoted, so a line break in its name stays on the line.
+        qCInfo(lcDiscScan) << "refused" << entries.size() - kDiscPlaylistLimit
+                           << "playlist files past the first" << kDiscPlaylistLimit << "in"
+                           << base + QStringLiteral("PLAYLIST");
+        entries.resize(kDiscPlaylistLimit);
+    }
+    if (control)
+        control->total = int(entries.size());
     MplsReader reader;
     reader.setDiscFolder(inside);
     QSet<QByteArray> digests, contents;
     qint32 number = 1;
-    for (const FolderEntry& entry : entries) {
-        if (entry.isDirectory)
-            continue;
+    for (const FolderEntry& entry : std::as_const(entries)) {
+        if (control) {
+            if (control->stop)
+                break;
+            ++control->read;
+        }
         const QString path = QFile::decodeName(entry.fullPath);
         DiscTitle title;
         reader.readPlaylist(path, title.clips, title.subtitles, title.audio, title.chapters);

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+
 #include "media/DiscFile.h"
 #include "media/MplsTypes.h"
 
@@ -31,9 +33,27 @@ struct DiscInfo {
     QString sourceKey() const { return titles.isEmpty() ? QString() : titles.first().playlist; }
 };
 
-// Reads the disc's metadata and every playlist. Playlists without clips are
-// left out; byte-identical playlists give one title.
-DiscInfo scanDisc(const QString& folder);
+// The most playlist files a scan reads. The disc format allows 2,000
+// playlists and real discs hold a few hundred at most; a folder with more is
+// not a disc as authored, and reading 100,000 playlists took seconds and
+// hundreds of MiB. Five times the format's limit leaves room for discs made
+// by hand, and bounds the titles (and their menu entries) at 10,000.
+inline constexpr qsizetype kDiscPlaylistLimit = 10000;
+
+// Shared with a scan that runs on another thread: it is told to stop, and
+// tells how far it got (playlist files read of those it will read).
+struct DiscScanControl {
+    std::atomic<bool> stop{false};
+    std::atomic<int> read{0};
+    std::atomic<int> total{0};
+};
+
+// Reads the disc's metadata and the first kDiscPlaylistLimit playlist files
+// in name order (the rest are refused, with one line under the logging
+// category "kzp.gate.discscan", off by default). Playlists without clips are
+// left out; byte-identical playlists give one title. With a `control`, the
+// scan ends early when its `stop` is set, and the result is then partial.
+DiscInfo scanDisc(const QString& folder, DiscScanControl* control = nullptr);
 
 // Disc name and thumbnail name from a "bdmt_eng.xml" file. Leaves both
 // untouched when the file is not a regular file of at most 1 MiB (see

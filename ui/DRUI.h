@@ -10,11 +10,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 #include "config/RecentFiles.h"
 #include "engine/PlaybackController.h"
 #include "media/DiscModel.h"
+#include "media/DiscScanJob.h"
 #include "media/PlayListInfo.h"
 #include "media/PlayListModel.h"
 #include "media/ProbeBatch.h"
@@ -71,10 +73,11 @@ public:
     void setEnginePath(const QString& path);
     QString probePath() const;
     void setProbeTimeout(int milliseconds) { probes.setTimeout(milliseconds); }
-    // True while addFiles() waits for its probes. The window keeps painting
-    // and shows the progress; input that would start another operation
-    // (opening, playing, previous/next, the language) is refused meanwhile.
-    bool isAddingFiles() const { return probes.isRunning(); }
+    // True while addFiles() waits for its probes, or buildDiscMenus() for the
+    // disc's playlists and the filling of long menus. The window keeps painting and shows the progress;
+    // input that would start another operation (opening, playing,
+    // previous/next, the language) is refused meanwhile.
+    bool isAddingFiles() const { return probes.isRunning() || discScan.isRunning() || fillingMenus; }
 
     // What the window shows and drives, for tests and tools: the playback
     // controller, the play list, the disc model, and any widget, menu or
@@ -180,12 +183,24 @@ private:
     std::optional<QStringList> probeDurations(const QStringList& paths);
     void showProbeProgress(int finished, int total);
 
+    // ---- the disc page (ui/DiscPage.cpp) ----
+    // Reads `folder` into discScan beside the window thread while the event
+    // loop runs, as probeDurations() does; false when the window closed or
+    // the program is ending before the disc was read.
+    bool readDisc(const QString& folder);
+    // Calls add(0) .. add(count - 1), a slice per turn of the event loop when
+    // there are many; false when the window closed or the program is ending
+    // before all were added.
+    bool addInSlices(qsizetype count, const std::function<void(qsizetype)>& add);
+
     // ---- owned objects ----
     PlaybackController* controller = nullptr;
     PlayListModel playList;
     DiscModel disc;
     RecentFileList recentFiles;
-    ProbeBatch probes; // the length probes addFiles() waits for
+    ProbeBatch probes;         // the length probes addFiles() waits for
+    DiscScanJob discScan;      // the disc buildDiscMenus() waits for
+    bool fillingMenus = false; // buildDiscMenus() fills long menus a slice at a time
 
     // ---- widgets (rebuilt by setupWindow) ----
     QWidget* centralWidget = nullptr;

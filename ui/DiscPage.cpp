@@ -1,14 +1,17 @@
 // The disc page: reading a Blu-ray folder into the title tables and menus,
 // and turning a choice in the disc page's menu into playback.
 #include <QAction>
+#include <QEventLoop>
 #include <QFont>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QPalette>
 #include <QPixmap>
+#include <QPointer>
 #include <QStackedLayout>
+#include <QTimer>
 
-#include "media/DiscPicture.h"
 #include "media/DiscScan.h"
 #include "ui/DRUI.h"
 #include "util/DisplayText.h"
@@ -16,6 +19,9 @@
 #include "util/TimeFormat.h"
 
 namespace {
+
+// Menu entries added per turn of the event loop.
+constexpr qsizetype kMenuSlice = 500;
 
 constexpr const char* kPopupStyle =
     "QMenu{background:rgba(0, 0, 0, 80);color: white;}QMenu::item:selected {background-color: rgba(0, 0, "
@@ -64,14 +70,66 @@ QMenu* ownMenu(QAction* entry) {
 
 } // namespace
 
+bool DRUI::readDisc(const QString& folder) {
+    // Like a modal dialog's exec(): the call returns when the disc is read,
+    // and meanwhile the window paints, moves and closes.
+    QEventLoop waiting;
+    connect(&discScan, &DiscScanJob::finished, &waiting, &QEventLoop::quit);
+    const QPointer<DRUI> alive(this);
+    const QString shown = nowPlayingLabel ? nowPlayingLabel->text() : QString();
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    discScan.start(folder);
+    if (discScan.isRunning())
+        waiting.exec();
+    QGuiApplication::restoreOverrideCursor();
+    if (!alive) // destroyed meanwhile; its destructor stopped the scan
+        return false;
+    // The wait also ends when the program quits: no scan may run on.
+    discScan.cancel();
+    if (nowPlayingLabel)
+        nowPlayingLabel->setText(shown);
+    updateMenuStates();
+    return discScan.isComplete();
+}
+
+bool DRUI::addInSlices(qsizetype count, const std::function<void(qsizetype)>& add) {
+    if (count <= kMenuSlice) {
+        for (qsizetype n = 0; n < count; ++n)
+            add(n);
+        return true;
+    }
+    // Adding an entry to a menu takes time that grows with the menu, so a
+    // long one is filled a slice per turn of the event loop, like the wait
+    // in readDisc(); input stays refused meanwhile.
+    const QPointer<DRUI> alive(this);
+    qsizetype next = 0;
+    QEventLoop waiting;
+    QTimer slice;
+    connect(&slice, &QTimer::timeout, &waiting, [&] {
+        for (const qsizetype end = qMin(count, next + kMenuSlice); alive && next < end; ++next)
+            add(next);
+        if (!alive || next == count)
+            waiting.quit();
+    });
+    fillingMenus = true;
+    slice.start(0);
+    waiting.exec();
+    if (!alive) // destroyed meanwhile, with the menus being filled
+        return false;
+    fillingMenus = false;
+    // The wait also ends when the program quits.
+    return next == count;
+}
+
 void DRUI::buildDiscMenus(const QString& folder) {
-    const DiscInfo scanned = scanDisc(folder);
+    if (isAddingFiles() || !readDisc(folder))
+        return;
+    const DiscInfo scanned = discScan.disc(); // shares the job's lists
 
     if (discNameLabel)
         discNameLabel->setText(QString::fromLocal8Bit(scanned.name));
     if (discPictureLabel)
-        discPictureLabel->setPixmap(
-            QPixmap::fromImage(readDiscPicture(scanned.thumbnailPath, DiscFolder(scanned.folder))));
+        discPictureLabel->setPixmap(QPixmap::fromImage(discScan.picture()));
 
     disc.load(scanned);
     if (scanned.titles.isEmpty()) {
@@ -126,25 +184,28 @@ void DRUI::buildDiscMenus(const QString& folder) {
         checkOnly(mirrored);
     }
 
+    // A playlist may hold 32,767 chapters and a disc give 10,000 titles.
     QMenu* chapters = makePopup(this);
-    if (disc.hasChapters(sourceKey)) {
-        const QList<qint32> starts = disc.chapters(sourceKey);
-        for (qsizetype n = 0; n < starts.size(); ++n) {
-            const QString text = QString::number(n + 1) + QStringLiteral(". ") +
-                                 QString::fromLatin1(formatTime(starts[n] / 1000));
-            addTwice(chapters, chapterMenu, text, starts[n]);
-        }
-    }
+    const QList<qint32> starts = disc.chapters(sourceKey);
+    const bool chaptersAdded = addInSlices(starts.size(), [&](qsizetype n) {
+        const QString text =
+            QString::number(n + 1) + QStringLiteral(". ") + QString::fromLatin1(formatTime(starts[n] / 1000));
+        addTwice(chapters, chapterMenu, text, starts[n]);
+    });
+    if (!chaptersAdded)
+        return;
 
     QMenu* titles = makePopup(this);
-    for (qsizetype n = 0; n < scanned.titles.size(); ++n) {
+    const bool titlesAdded = addInSlices(scanned.titles.size(), [&](qsizetype n) {
         PLAY_LIST_INFO info;
         info.kind = toInt(SourceKind::BluRay);
         info.path = scanned.titles[n].playlist;
         info.duration = scanned.titles[n].duration;
         addTwice(titles, titleMenu, QString::number(n + 1) + QStringLiteral(". ") + info.duration,
                  QVariant::fromValue(info));
-    }
+    });
+    if (!titlesAdded)
+        return;
 
     const std::pair<QAction*, QMenu*> attach[] = {{discSubtitleAction, subtitles},
                                                   {discAudioAction, audio},

@@ -157,8 +157,9 @@ void DRUI::paintEvent(QPaintEvent*) {
 
 void DRUI::closeEvent(QCloseEvent*) {
     // No engine may keep playing once the window is gone, however it closes;
-    // no probe either.
+    // no probe or disc scan either.
     probes.cancel();
+    discScan.cancel();
     endEngine();
     QCoreApplication::quit();
 }

@@ -140,6 +140,7 @@ DRUI::DRUI(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags) 
     centralWidget->setStyleSheet(QLatin1String(kzp::styles::centralBackground));
     setWindowTitle(caption("MainWnd/ProTitle"));
     connect(&probes, &ProbeBatch::progress, this, &DRUI::showProbeProgress);
+    connect(&discScan, &DiscScanJob::progress, this, &DRUI::showProbeProgress);
     resize(1000, 680);
     setAcceptDrops(true);
     setWindowIcon(QIcon(QStringLiteral(":/image/logo.ico")));
@@ -152,8 +153,10 @@ DRUI::DRUI(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags) 
 
 DRUI::~DRUI() {
     // Whatever ends the program, no engine may keep playing without a window,
-    // and no probe may run on (the addFiles() waiting for them then returns).
+    // and no probe or disc scan may run on (the addFiles() or buildDiscMenus()
+    // waiting for them then returns).
     probes.cancel();
+    discScan.cancel();
     endEngine();
     controller->disconnect(this);
     qDeleteAll(topMenus);
