@@ -145,6 +145,17 @@ inline std::optional<QByteArray> inChild(const std::function<QByteArray()>& work
     return out;
 }
 
+// Names `count` playlist files 00000.mpls, 00001.mpls ... in `folder`, each a
+// hard link to `source` (creating that many files takes seconds on a busy disk).
+inline bool linkCopies(const QString& source, const QString& folder, int count) {
+    const QByteArray from = QFile::encodeName(source), base = QFile::encodeName(folder) + '/';
+    for (int n = 0; n < count; ++n)
+        if (::link(from.constData(),
+                   (base + QByteArray::number(n).rightJustified(5, '0') + ".mpls").constData()))
+            return false;
+    return true;
+}
+
 // Makes a named pipe at `path`.
 inline bool makeFifo(const QString& path) {
     return ::mkfifo(QFile::encodeName(path).constData(), 0600) == 0;

@@ -4,12 +4,15 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include "BlurayTestSupport.h"
 #include "common/FakeEngine.h"
 #include "common/TestEnv.h"
+#include "media/DiscScan.h"
 #include "ui/DRUI.h"
 
 KZP_TEMPORARY_HOME()
@@ -36,6 +39,25 @@ QAction* entryNamed(QMenu* menu, const QString& text) {
 // The disc page's entries, in their order.
 enum DiscEntry { PlayMovie, Chapters, Audio, Subtitles, Titles };
 
+// Counts a widget's paints while `when` holds.
+class PaintCounter : public QObject {
+public:
+    PaintCounter(QWidget* widget, std::function<bool()> when) : when(std::move(when)) {
+        widget->installEventFilter(this);
+    }
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && when())
+            ++paints;
+        return false;
+    }
+
+private:
+    std::function<bool()> when;
+};
+
 } // namespace
 
 class DiscMenusTest : public QObject {
@@ -54,6 +76,8 @@ private slots:
     void entriesThatPlay_data();
     void entriesThatPlay();
     void chapterStepsWithinTheTitle();
+    void whileABigDiscIsRead_data();
+    void whileABigDiscIsRead();
 
 private:
     QString disc(const QString& name, const QList<QPair<QString, genbd::Playlist>>& playlists,
@@ -63,7 +87,7 @@ private:
     QMenu* menu(const QString& name) const { return window->part<QMenu>(name); }
     QString engineFolder() const { return QString::fromLocal8Bit(kzp::test::readBytes(cwdLog).trimmed()); }
     QTemporaryDir dir;
-    QString sample, choices, cwdLog, playerFolder;
+    QString sample, choices, bigDisc, cwdLog, playerFolder;
     DRUI* window = nullptr;
     FakeEngine* fake = nullptr;
 };
@@ -98,6 +122,16 @@ void DiscMenusTest::initTestCase() {
     extra.items = {playItem("00002", 0, 60)};
     choices = disc("choices", {{"00000.mpls", main}, {"00001.mpls", extra}});
     QVERIFY(!choices.isEmpty());
+
+    // As many playlists as a scan reads, and a title whose chapters fill
+    // long menus.
+    genbd::Playlist chaptered;
+    chaptered.items = {playItem("00002", 0, 3000)};
+    for (quint32 n = 0; n < 2000; ++n)
+        chaptered.marks.append({1, 0, n * 45000, 0xFFFF, 0});
+    bigDisc = disc("big", {{"zz.mpls", chaptered}});
+    QVERIFY(writeBytes(dir.filePath("copy.mpls"), genbd::mplsBytes(extra)));
+    QVERIFY(linkCopies(dir.filePath("copy.mpls"), bigDisc + "/BDMV/PLAYLIST", int(kDiscPlaylistLimit) - 1));
 }
 
 void DiscMenusTest::init() {
@@ -115,7 +149,8 @@ void DiscMenusTest::init() {
 }
 
 void DiscMenusTest::cleanup() {
-    window->endEngine();
+    if (window)
+        window->endEngine();
     delete window;
     window = nullptr;
     delete fake;
@@ -330,6 +365,72 @@ void DiscMenusTest::chapterStepsWithinTheTitle() {
     QCOMPARE(sent.count("seek 120 2"), 1);
     QVERIFY(sent.indexOf("seek 120 2") > sent.indexOf("marker")); // it came from Next
     QCOMPARE(window->playListModel().size(), 1);                  // a disc title steps chapters, not entries
+}
+
+// The window keeps painting while a big disc is read and its long menus
+// fill, refuses to open another disc meanwhile, and ends up as the scan
+// says; closed or destroyed meanwhile, it takes nothing from the scan.
+void DiscMenusTest::whileABigDiscIsRead_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("filling"); // closed or destroyed once the menus fill, else while reading
+    QTest::newRow("read to the end") << "end" << false;
+    QTest::newRow("closed while reading") << "close" << false;
+    QTest::newRow("destroyed while reading") << "destroy" << false;
+    QTest::newRow("closed while its menus fill") << "close" << true;
+    QTest::newRow("destroyed while its menus fill") << "destroy" << true;
+}
+
+void DiscMenusTest::whileABigDiscIsRead() {
+    QFETCH(QString, how);
+    QFETCH(bool, filling);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+    const QPointer<DRUI> alive(window);
+    PaintCounter counter(window, [&] { return alive && alive->isAddingFiles(); });
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] {
+        if (!alive || !alive->isAddingFiles())
+            return;
+        alive->update();
+        alive->loadDiscFolder(choices);
+        if (counter.paints == 0 || filling != !texts(menu("chapterMenu")).isEmpty())
+            return;
+        if (how == "close")
+            alive->close();
+        else if (how == "destroy")
+            delete alive.data();
+    });
+    ticker.start(0);
+    // As in the program, where closing the window quits every event loop.
+    QTimer::singleShot(0, this, [&] {
+        window->loadDiscFolder(bigDisc);
+        QCoreApplication::quit();
+    });
+    QCoreApplication::exec();
+    ticker.stop();
+    window = alive.data();
+    QVERIFY(counter.paints > 0);
+    QCOMPARE(bool(window), how != "destroy");
+    if (!window)
+        return;
+    QVERIFY(!window->isAddingFiles());
+    const QString longest = bigDisc + "/BDMV/PLAYLIST/zz.mpls";
+    if (how == "close") {
+        QVERIFY(window->playback().page() != Page::Disc);
+        QVERIFY(filling || !window->discModel().hasTitle(longest));
+        return;
+    }
+    QCOMPARE(window->playback().page(), Page::Disc);
+    QCOMPARE(window->playback().sourceKey(), longest);
+    const DiscInfo scanned = scanDisc(bigDisc);
+    QStringList titles;
+    for (qsizetype n = 0; n < scanned.titles.size(); ++n)
+        titles << QString::number(n + 1) + ". " + scanned.titles[n].duration;
+    QCOMPARE(texts(popup(Titles)), titles);
+    QCOMPARE(texts(menu("titleMenu")), titles);
+    QCOMPARE(texts(popup(Chapters)).size(), scanned.titles[0].chapters.size());
+    QCOMPARE(texts(menu("chapterMenu")).size(), qsizetype(2000));
+    QCOMPARE(texts(popup(Chapters)).last(), QString("2000. 00:33:19"));
 }
 
 QTEST_MAIN(DiscMenusTest)

@@ -5,7 +5,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -13,6 +15,7 @@
 #include "media/DiscFile.h"
 #include "media/DiscPicture.h"
 #include "media/DiscScan.h"
+#include "media/DiscScanJob.h"
 
 using namespace bdtest;
 
@@ -31,6 +34,28 @@ QStringList names(const DiscInfo& disc) {
     return out;
 }
 
+// Everything a scan gives, as one text.
+QString summary(const DiscInfo& disc) {
+    QString out = disc.folder + '|' + disc.name + '|' + disc.thumbnailPath;
+    for (const DiscTitle& t : disc.titles) {
+        out += QStringLiteral("|%1 %2 %3 %4 %5 %6 %7")
+                   .arg(t.number)
+                   .arg(t.playlist, t.duration)
+                   .arg(t.clips.size())
+                   .arg(t.audio.size())
+                   .arg(t.subtitles.size())
+                   .arg(t.chapters.size());
+    }
+    return out;
+}
+
+// Lines logged under the disc scan's category.
+QStringList scanLines;
+void keepScanLines(QtMsgType, const QMessageLogContext& context, const QString& text) {
+    if (context.category && QByteArray(context.category) == "kzp.gate.discscan")
+        scanLines << text;
+}
+
 } // namespace
 
 class DiscScanTest : public QObject {
@@ -42,6 +67,10 @@ private slots:
     void longestFirst();
     void whatCountsAsAPlaylist();
     void twoThousandPlaylists();
+    void playlistLimit_data();
+    void playlistLimit();
+    void scanBesideTheCaller_data();
+    void scanBesideTheCaller();
     void metadata_data();
     void metadata();
     void metadataFiles();
@@ -150,6 +179,95 @@ void DiscScanTest::twoThousandPlaylists() {
     for (qint32 i = 0; i < 25; ++i)
         QCOMPARE(numbers[i], i + 1);
     QCOMPARE(disc.name, QByteArray("Many Playlists"));
+}
+
+// A folder holding more playlist files than any disc (copies of one) is read
+// only as far as the limit, in name order, with one line under a category
+// that is off by default.
+void DiscScanTest::playlistLimit_data() {
+    QTest::addColumn<int>("copies");
+    QTest::addColumn<int>("folders");  // sorted before the longest playlist
+    QTest::addColumn<bool>("refused"); // the longest playlist, named last
+    const int limit = int(kDiscPlaylistLimit);
+    QTest::newRow("one past the limit") << limit << 0 << true;
+    QTest::newRow("at the limit") << limit - 1 << 0 << false;
+    QTest::newRow("folders do not count") << limit - 1 << 3 << false;
+}
+
+void DiscScanTest::playlistLimit() {
+    QFETCH(int, copies);
+    QFETCH(int, folders);
+    QFETCH(bool, refused);
+    // A line break in the folder's name must not split the diagnostic.
+    const QString folder = dir.filePath(QStringLiteral("limit %1\nx").arg(++discs));
+    const QString list = folder + "/BDMV/PLAYLIST";
+    const QString copy = dir.filePath(QStringLiteral("copy%1.mpls").arg(discs));
+    QVERIFY(writeBytes(copy, genbd::mplsBytes(lasting(60))));
+    QVERIFY(QDir().mkpath(list) && linkCopies(copy, list, copies));
+    for (int n = 0; n < folders; ++n)
+        QVERIFY(QDir().mkpath(list + QStringLiteral("/f%1").arg(n)));
+    QVERIFY(writeBytes(list + "/zz.mpls", genbd::mplsBytes(lasting(600, "00002"))));
+
+    scanLines.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepScanLines);
+    const bool rulesFromOutside = qEnvironmentVariableIsSet("QT_LOGGING_RULES");
+    const DiscInfo quiet = scanDisc(folder);
+    const QStringList byDefault = scanLines;
+    QLoggingCategory::setFilterRules(QStringLiteral("kzp.gate.discscan.info=true"));
+    const DiscInfo disc = scanDisc(folder);
+    QLoggingCategory::setFilterRules(QString());
+    qInstallMessageHandler(previous);
+
+    QCOMPARE(summary(quiet), summary(disc));
+    QCOMPARE(names(disc), refused ? QStringList{"00000.mpls"} : (QStringList{"zz.mpls", "00000.mpls"}));
+    QCOMPARE(disc.titles.first().number, refused ? 1 : copies + 1); // the copies use up numbers
+    if (!rulesFromOutside)
+        QCOMPARE(byDefault, QStringList());
+    QCOMPARE(scanLines.size() - byDefault.size(), refused ? 1 : 0);
+    if (refused) {
+        QVERIFY2(scanLines.last().startsWith("refused 1 playlist files past the first 10000 in"),
+                 qPrintable(scanLines.last()));
+        QVERIFY(!scanLines.last().contains('\n'));
+    }
+}
+
+// The scan beside the caller gives what scanDisc() and readDiscPicture() give
+// on the caller's thread; a stopped one gives nothing, and the next runs anew.
+void DiscScanTest::scanBesideTheCaller_data() {
+    QTest::addColumn<bool>("stopFirst");
+    QTest::newRow("to the end") << false;
+    QTest::newRow("stopped, then again") << true;
+}
+
+void DiscScanTest::scanBesideTheCaller() {
+    QFETCH(bool, stopFirst);
+    const QString folder = dir.filePath(QStringLiteral("beside%1").arg(++discs));
+    genbd::DiscLayout layout = genbd::sampleDisc();
+    layout.clips.clear();
+    QVERIFY(genbd::writeDisc(folder, layout));
+    const DiscInfo expected = scanDisc(folder);
+    const QImage picture = readDiscPicture(expected.thumbnailPath, DiscFolder(folder));
+    QVERIFY(!picture.isNull());
+
+    DiscScanJob job;
+    QSignalSpy finished(&job, &DiscScanJob::finished);
+    QSignalSpy progress(&job, &DiscScanJob::progress);
+    job.start(folder);
+    QVERIFY(job.isRunning());
+    if (stopFirst) {
+        job.cancel();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!job.isRunning() && !job.isComplete());
+        QVERIFY(job.disc().titles.isEmpty() && job.picture().isNull());
+        job.start(folder);
+    }
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.size(), stopFirst ? 2 : 1);
+    QVERIFY(job.isComplete());
+    QCOMPARE(summary(job.disc()), summary(expected));
+    QCOMPARE(job.picture(), picture);
+    const int files = int(QDir(folder + "/BDMV/PLAYLIST").entryList(QDir::Files).size());
+    QCOMPARE(progress.last(), (QVariantList{files, files}));
 }
 
 void DiscScanTest::metadata_data() {
