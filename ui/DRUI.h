@@ -74,9 +74,10 @@ public:
     QString probePath() const;
     void setProbeTimeout(int milliseconds) { probes.setTimeout(milliseconds); }
     // True while addFiles() waits for its probes, or buildDiscMenus() for the
-    // disc's playlists and the filling of long menus. The window keeps painting and shows the progress;
-    // input that would start another operation (opening, playing,
-    // previous/next, the language) is refused meanwhile.
+    // disc's playlists and the filling of long menus. The window keeps
+    // painting and shows the progress; input that would start another
+    // operation (opening, playing, previous/next, the language) is refused
+    // meanwhile.
     bool isAddingFiles() const { return probes.isRunning() || discScan.isRunning() || fillingMenus; }
 
     // What the window shows and drives, for tests and tools: the playback
