@@ -14,7 +14,8 @@ constexpr int kProgressMs = 100;
 DiscScanJob::DiscScanJob(QObject* parent) : QObject(parent), ticker(new QTimer(this)) {
     ticker->setInterval(kProgressMs);
     connect(ticker, &QTimer::timeout, this, [this] {
-        if (state == State::Running)
+        // Nothing to show while the playlists are being listed.
+        if (state == State::Running && control.total > 0)
             emit progress(control.read, control.total);
     });
 }
