@@ -14,7 +14,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcDiscScan, "kzp.gate.discscan", QtWarningMsg)
+Q_LOGGING_CATEGORY(lcDiscScanGate, "kzp.gate.discscan", QtWarningMsg)
 
 constexpr qsizetype kMetadataFieldSize = 256;
 
@@ -124,9 +124,9 @@ DiscInfo scanDisc(const QString& folder, DiscScanControl* control) {
     entries.removeIf([](const FolderEntry& entry) { return entry.isDirectory; });
     if (entries.size() > kDiscPlaylistLimit) {
         // The folder is quoted, so a line break in its name stays on the line.
-        qCInfo(lcDiscScan) << "refused" << entries.size() - kDiscPlaylistLimit
-                           << "playlist files past the first" << kDiscPlaylistLimit << "in"
-                           << base + QStringLiteral("PLAYLIST");
+        qCInfo(lcDiscScanGate) << "refused" << entries.size() - kDiscPlaylistLimit
+                               << "playlist files past the first" << kDiscPlaylistLimit << "in"
+                               << base + QStringLiteral("PLAYLIST");
         entries.resize(kDiscPlaylistLimit);
     }
     if (control)
