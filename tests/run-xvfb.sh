@@ -7,6 +7,9 @@
 # once it accepts connections. Tests run in parallel: choosing a number
 # beforehand, as "xvfb-run -a" does, lets two servers race for one display,
 # and a test then loses its own server in the middle of its run.
+# -noreset: a server resets whenever its last client leaves, and a client
+# that connects meanwhile (a window manager right after a probe of the
+# display) is refused.
 QT_QPA_PLATFORM=xcb
 export QT_QPA_PLATFORM
 
@@ -30,7 +33,7 @@ XAUTHORITY="$dir/Xauthority"
 export XAUTHORITY
 xauth -q -f "$XAUTHORITY" add ":0" . "$cookie" 2>/dev/null
 
-Xvfb -displayfd 3 -screen 0 "${KZP_XVFB_SCREEN:-1920x1080x24}" -nolisten tcp -auth "$XAUTHORITY" 3>"$dir/display" 2>"$dir/log" &
+Xvfb -displayfd 3 -screen 0 "${KZP_XVFB_SCREEN:-1920x1080x24}" -nolisten tcp -noreset -auth "$XAUTHORITY" 3>"$dir/display" 2>"$dir/log" &
 server=$!
 while [ ! -s "$dir/display" ]; do
     if ! kill -0 "$server" 2>/dev/null; then
