@@ -21,6 +21,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "bench/common/PaintWatch.h"
 #include "common/TestEnv.h"
 #include "common/Wait.h"
 #include "tools/gen-bluray/BlurayWriter.h"
@@ -92,45 +93,6 @@ qint64 statusKiB(const QByteArray& field) {
             return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
     return -1;
 }
-
-// Asks the window for a paint every 10 ms (one corner pixel: whether the
-// window thread is free to paint is what counts) and notes when it paints.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(QWidget* window) : window(window) {
-        window->installEventFilter(this);
-        connect(&ticker, &QTimer::timeout, window, [window] { window->update(0, 0, 1, 1); });
-        ticker.start(10);
-        clock.start();
-    }
-    // The longest time between two paints while `work` runs, in ms: from the
-    // last paint before it to the first paint after it.
-    double longestGap(const std::function<void()>& work) {
-        const qsizetype before = paints.size();
-        kzp::test::waitUntil([&] { return paints.size() > before; });
-        const qsizetype from = paints.size() - 1;
-        work();
-        const qsizetype after = paints.size();
-        kzp::test::waitUntil([&] { return paints.size() > after; });
-        double longest = 0;
-        for (qsizetype i = from + 1; i < paints.size(); ++i)
-            longest = qMax(longest, (paints[i] - paints[i - 1]) / 1e6);
-        return longest;
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == window && event->type() == QEvent::Paint)
-            paints << clock.nsecsElapsed();
-        return false;
-    }
-
-private:
-    QWidget* window;
-    QTimer ticker;
-    QElapsedTimer clock;
-    QList<qint64> paints;
-};
 
 } // namespace
 

@@ -37,6 +37,7 @@
 #include <sys/prctl.h>
 #endif
 
+#include "bench/common/PaintWatch.h"
 #include "common/MediaClips.h"
 #include "common/TestEnv.h"
 #include "common/Wait.h"
@@ -104,46 +105,6 @@ public:
 
 private:
     std::vector<std::unique_ptr<QProcess>> loops;
-};
-
-// Asks the window for a paint every 10 ms and notes when it paints. A corner
-// pixel only: whether the window thread is free to paint is what counts, and
-// repainting the whole window 100 times a second would itself take a core.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(QWidget* window) : window(window) {
-        window->installEventFilter(this);
-        connect(&ticker, &QTimer::timeout, window, [window] { window->update(0, 0, 1, 1); });
-        ticker.start(10);
-        clock.start();
-    }
-    // The longest time between two paints while `work` runs, in ms: from the
-    // last paint before it to the first paint after it.
-    double longestGap(const std::function<void()>& work) {
-        const int before = int(paints.size());
-        kzp::test::waitUntil([&] { return paints.size() > before; });
-        const qsizetype from = paints.size() - 1;
-        work();
-        const int after = int(paints.size());
-        kzp::test::waitUntil([&] { return paints.size() > after; });
-        double longest = 0;
-        for (qsizetype i = from + 1; i < paints.size(); ++i)
-            longest = qMax(longest, (paints[i] - paints[i - 1]) / 1e6);
-        return longest;
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == window && event->type() == QEvent::Paint)
-            paints << clock.nsecsElapsed();
-        return false;
-    }
-
-private:
-    QWidget* window;
-    QTimer ticker;
-    QElapsedTimer clock;
-    QList<qint64> paints;
 };
 
 struct Figures {
