@@ -207,7 +207,9 @@ while read -r f; do
     ldd "$f" >"$work/ldd" 2>&1 || fail "ldd $f failed"
     ! grep -q 'not found' "$work/ldd" || fail "$f: $(grep 'not found' "$work/ldd" | tr '\n' ' ')"
     for needed in $(objdump -p "$f" | awk '$1 == "NEEDED" { print $2 }'); do
-        path=$(awk -v n="$needed" '$1 == n && $2 == "=>" { print $3 }' "$work/ldd")
+        # The dynamic loader is listed by its path alone, without "=>".
+        path=$(awk -v n="$needed" '($1 == n && $2 == "=>") { print $3 } ($1 ~ "/" n "$") { print $1 }' "$work/ldd" |
+            head -n 1)
         owner=$(dpkg -S "$path" 2>/dev/null || dpkg -S "$(readlink -f "$path")" 2>/dev/null || true)
         owner=${owner%%:*}
         [ -n "$owner" ] || fail "$f needs $needed ($path), which no package owns"
