@@ -11,6 +11,7 @@
 
 #include <libbluray/bluray.h>
 
+#include "bench/common/Runs.h"
 #include "media/DiscScan.h"
 #include "tools/gen-bluray/BlurayWriter.h"
 #include "ui/DRUI.h"
@@ -22,15 +23,7 @@ struct Figures {
 };
 
 Figures measure(int runs, const std::function<void()>& work) {
-    work(); // warm the caches
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times << double(timer.nsecsElapsed()) / 1e6;
-    }
-    std::sort(times.begin(), times.end());
+    const QList<double> times = timedRuns(runs, work);
     return {times[times.size() / 2], times.first()};
 }
 

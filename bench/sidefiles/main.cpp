@@ -14,6 +14,7 @@
 #include <functional>
 #include <sys/stat.h>
 
+#include "bench/common/Runs.h"
 #include "config/RecentFiles.h"
 
 namespace {
@@ -25,15 +26,7 @@ struct Figures {
 
 Figures measure(int runs, const std::function<qsizetype()>& work) {
     Figures figures;
-    figures.entries = work(); // warm the caches
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times << double(timer.nsecsElapsed()) / 1e6;
-    }
-    std::sort(times.begin(), times.end());
+    const QList<double> times = timedRuns(runs, [&] { figures.entries = work(); });
     figures.median = times[times.size() / 2];
     figures.worst = times.last();
     return figures;
