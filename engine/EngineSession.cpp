@@ -137,7 +137,7 @@ void EngineSession::processEnded(QProcess* which) {
     if (!outputPaused)
         readOutput();
     if (which == process)
-        emit ended();
+        emit ended(false);
 }
 
 void EngineSession::limitBacklog() {
@@ -146,7 +146,7 @@ void EngineSession::limitBacklog() {
     const EngineBacklogTrim trim = trimEngineBacklog(*process, skippingLongLine, lines);
     dropped += trim.dropped;
     if (trim.endOfPlayback)
-        emit ended();
+        emit ended(true);
 }
 
 void EngineSession::scheduleRead() {
@@ -232,7 +232,7 @@ void EngineSession::handleLine(const QByteArray& line) {
         emit playingStarted();
         break;
     case EngineLineKind::EndOfPlayback:
-        emit ended();
+        emit ended(true);
         break;
     case EngineLineKind::Screenshot:
         emit screenshotReported(QByteArray(line.constData(), line.size()));

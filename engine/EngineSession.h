@@ -1,6 +1,6 @@
 #pragma once
 
-// The engine process and its protocol: starts it with an argument list,
+// MPlayer's process and its output: starts it with an argument list,
 // writes commands, cuts its output into lines, classifies them and reports
 // what they mean. Ending the engine (quit, grace, kill) happens here only.
 
@@ -26,8 +26,6 @@ public:
     // An engine was started and not ended on purpose (it may have exited).
     bool hasEngine() const { return process != nullptr; }
     bool isRunning() const;
-    // Dropped without a running engine; while it starts, the process keeps them.
-    void send(const QByteArray& command);
     // Output read while paused waits until it is resumed.
     void setOutputPaused(bool paused);
     bool isOutputPaused() const { return outputPaused; }
@@ -54,10 +52,17 @@ signals:
     void subtitleStreamSeen();
     void videoStarted();
     void screenshotReported(const QByteArray& line);
-    // The engine said playback ended, or it exited or failed to start.
-    void ended();
+    // The engine said playback ended (true), or it exited or failed to start.
+    void ended(bool engineSaidSo);
 
 private:
+    // Command text is MPlayer's: only its implementation writes it (and the
+    // session's own protocol test). Dropped without a running engine; while
+    // it starts, the process keeps it.
+    friend class MPlayerEngine;
+    friend class EngineSessionTest;
+    void send(const QByteArray& command);
+
     void scheduleRead();
     void limitBacklog();
     void handleLine(const QByteArray& line);

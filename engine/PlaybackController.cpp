@@ -9,7 +9,7 @@
 
 #include "config/DataFolder.h"
 #include "engine/EngineLine.h"
-#include "engine/EngineSession.h"
+#include "engine/MPlayerEngine.h"
 #include "engine/Snapshots.h"
 #include "util/SafeWrite.h"
 #include "util/TimeFormat.h"
@@ -18,10 +18,6 @@ namespace {
 
 constexpr int kRefreshIntervalMs = 500;
 constexpr int kClockStepMs = 507; // what one tick advances the player's own clock
-// The engine reports a screenshot before it writes the file: a file not (or
-// not completely) there yet is looked at again for about two seconds.
-constexpr int kShotAttempts = 50;
-constexpr int kShotRetryMs = 40;
 
 QString elapsedText(qint64 seconds) {
     return QString::fromLatin1(formatTime(seconds));
@@ -29,34 +25,47 @@ QString elapsedText(qint64 seconds) {
 
 } // namespace
 
-PlaybackController::PlaybackController(QObject* parent) : QObject(parent) {
-    engine = new EngineSession(this);
+PlaybackController::PlaybackController(QObject* parent)
+    : QObject(parent), engine(std::make_unique<MPlayerEngine>()) {
     refreshTimer = new QTimer(this);
     connect(refreshTimer, &QTimer::timeout, this, &PlaybackController::tick);
-    connect(engine, &EngineSession::lengthAnswered, this, &PlaybackController::handleLength);
-    connect(engine, &EngineSession::positionAnswered, this, &PlaybackController::handlePosition);
-    connect(engine, &EngineSession::playingStarted, this, [this] {
-        audioCount = 0;
-        subtitleCount = 0;
-    });
-    connect(engine, &EngineSession::audioStreamSeen, this, [this] {
-        // Audio streams announced after the first subtitle are not counted.
-        if (subtitleCount == 0 && audioCount < kMaxStreamsPerSource)
-            ++audioCount;
-    });
-    connect(engine, &EngineSession::subtitleStreamSeen, this, [this] {
-        if (subtitleCount < kMaxStreamsPerSource)
-            ++subtitleCount;
-    });
-    connect(engine, &EngineSession::videoStarted, this, &PlaybackController::handleVideoStart);
-    connect(engine, &EngineSession::screenshotReported, this, &PlaybackController::handleScreenshot);
-    connect(engine, &EngineSession::ended, this, &PlaybackController::handleEndOfPlayback);
+    connectEngine();
 }
 
 PlaybackController::~PlaybackController() {
     refreshTimer->stop();
     // Whatever ends the program, no engine may keep playing without a window.
     endEngine();
+}
+
+void PlaybackController::setEngine(std::unique_ptr<Engine> replacement) {
+    if (!isStopped() || !replacement)
+        return;
+    engine->end();
+    engine = std::move(replacement);
+    connectEngine();
+}
+
+void PlaybackController::connectEngine() {
+    Engine* e = engine.get();
+    connect(e, &Engine::lengthAnswered, this, &PlaybackController::handleLength);
+    connect(e, &Engine::positionAnswered, this, &PlaybackController::handlePosition);
+    connect(e, &Engine::playingStarted, this, [this] {
+        audioCount = 0;
+        subtitleCount = 0;
+    });
+    connect(e, &Engine::audioStreamSeen, this, [this] {
+        // Audio streams announced after the first subtitle are not counted.
+        if (subtitleCount == 0 && audioCount < kMaxStreamsPerSource)
+            ++audioCount;
+    });
+    connect(e, &Engine::subtitleStreamSeen, this, [this] {
+        if (subtitleCount < kMaxStreamsPerSource)
+            ++subtitleCount;
+    });
+    connect(e, &Engine::videoStarted, this, &PlaybackController::handleVideoStart);
+    connect(e, &Engine::snapshotTaken, this, &PlaybackController::saveSnapshot);
+    connect(e, &Engine::ended, this, &PlaybackController::handleEngineEnd);
 }
 
 bool PlaybackController::hasEngine() const {
@@ -88,19 +97,11 @@ void PlaybackController::setState(PlaybackState next) {
     emit stateChanged(next);
 }
 
-void PlaybackController::setEngineFolder(const QString& folder) {
-    if (QFileInfo(folder).isDir())
-        engineFolder_ = folder;
-}
-
-void PlaybackController::offerSource(const QString& path, SourceKind kind, qint64 seconds) {
+void PlaybackController::offerSource(const Source& source) {
     if (!isStopped())
         return;
-    current = path;
-    kind_ = kind;
-    length = seconds;
-    playing.clear();
-    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(length));
+    current = source;
+    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(current.length));
 }
 
 void PlaybackController::showPage(Page page) {
@@ -113,67 +114,88 @@ void PlaybackController::setSlider(int value) {
     emit sliderValueChanged(slider);
 }
 
-void PlaybackController::send(const QByteArray& command) {
-    engine->send(command);
-}
-
-void PlaybackController::startEngine() {
-    QString folder = dataFolder.isEmpty() ? ::dataFolderPath() : dataFolder;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    EngineSource source;
-    source.path = current;
-    source.kind = kind_;
-    source.titleChosen = titleChosen_;
-    source.hasTitle = titleChoice.hasTitle;
-    source.title = titleChoice.title;
-    // Screenshot reports of this engine are taken from this folder only, and
-    // only for requests made from now on.
-    shots.begin(folder);
-    const quint64 window = windowId ? windowId() : 0;
-    engine->start(engineProgram, engineArguments(window, folder, source), engineFolder_);
-}
-
-void PlaybackController::play() {
-    if (current.isEmpty() || !QFileInfo::exists(current))
+void PlaybackController::open(const Source& source, OpenMode mode) {
+    current = source;
+    if (current.path.isEmpty() || !QFileInfo::exists(current.path))
         return;
-    if (current == playing) {
+    if (mode == OpenMode::PauseOrResume && !isStopped() && current.path == playing.path) {
         if (isPlaying())
             pause();
         else
             resume();
         return;
     }
+    start();
+}
 
+void PlaybackController::start() {
+    finish(EndReason::Replaced);
     playing = current;
-    engine->discard();
+    if (QFileInfo(current.engineFolder).isDir())
+        engineFolder_ = current.engineFolder;
 
-    audioTrack = titleChoice.audioChoice >= 0 ? titleChoice.audioChoice - 1 : -2;
-    subtitleTrack = titleChoice.subtitleChoice >= 0 ? titleChoice.subtitleChoice - 1 : -2;
+    audioTrack = current.audioChoice >= 0 ? current.audioChoice - 1 : -2;
+    subtitleTrack = current.subtitleChoice >= 0 ? current.subtitleChoice - 1 : -2;
 
     showPage(Page::Video);
     emit sliderEnabledChanged(true);
-    sliderMax = int(length);
+    sliderMax = int(current.length);
     emit sliderRangeChanged(sliderMax);
     setSlider(0);
     sliderTicks = 0;
     sliderHeld = false;
     seekTarget = 0;
-    emit preparingStart(current, kind_);
+    emit preparingStart(current.path, current.kind);
 
     audioCount = 0;
     subtitleCount = 0;
-    playClock = 0;
+    playClock = qint64(qMax(0, current.startSecond)) * 1000;
 
-    startEngine();
+    EngineStart how;
+    how.source = current;
+    how.windowId = windowId ? windowId() : 0;
+    how.shotFolder = dataFolder.isEmpty() ? ::dataFolderPath() : dataFolder;
+    if (!how.shotFolder.endsWith(QLatin1Char('/')))
+        how.shotFolder += QLatin1Char('/');
+    how.workingFolder = engineFolder_;
+    how.volume = volume_;
+    engine->start(engineProgram, how);
     setState(PlaybackState::Playing);
-    engine->send(engine_commands::volume(qBound(0, volume_, 100)));
-    if (startPosition_ > 0) {
-        engine->send(engine_commands::seek(startPosition_));
-        playClock = qint64(startPosition_) * 1000;
-    }
     refreshTimer->start(kRefreshIntervalMs);
-    emit started(current);
+    emit started(current.path);
+}
+
+void PlaybackController::finish(EndReason reason) {
+    if (isStopped())
+        return; // that playback has ended already: once is all
+    const Source endedSource = playing;
+    const qint64 second = playClock / 1000;
+    refreshTimer->stop();
+    engine->forgetSnapshots(); // whatever the engine says from now on answers no request
+    switch (reason) {
+    case EndReason::Closed:
+        engine->end();
+        break;
+    case EndReason::Replaced:
+        engine->discard();
+        break;
+    default: // an engine that has ended already takes no harm from it
+        engine->quit();
+        break;
+    }
+    playing = Source();
+    setState(engine->hasEngine() ? PlaybackState::Stopped : PlaybackState::Idle);
+    if (reason != EndReason::Replaced) {
+        setSlider(0);
+        emit sliderEnabledChanged(false);
+        emit elapsedTextChanged(QStringLiteral("00:00:00 "));
+        emit lengthTextChanged(QLatin1Char(' ') + elapsedText(endedSource.length));
+        if (reason == EndReason::Navigated)
+            showPage(endedSource.kind == SourceKind::BluRay ? Page::Disc : Page::Start);
+        else if (page_ == Page::Video)
+            showPage(Page::Start);
+    }
+    emit ended(endedSource, second, reason);
 }
 
 void PlaybackController::pause() {
@@ -181,8 +203,7 @@ void PlaybackController::pause() {
     if (!hasEngine() || isStopped())
         return;
     refreshTimer->stop();
-    engine->send(engine_commands::pause());
-    engine->setOutputPaused(true);
+    engine->pause();
     setState(PlaybackState::Paused);
 }
 
@@ -193,46 +214,35 @@ void PlaybackController::resume() {
         return;
     refreshTimer->start(kRefreshIntervalMs);
     setState(PlaybackState::Playing);
-    // Lines that arrived while paused are read on the next turn.
-    engine->setOutputPaused(false);
+    engine->resume();
 }
 
 void PlaybackController::stop() {
-    if (hasEngine()) {
-        refreshTimer->stop();
-        engine->quit();
-        emit elapsedTextChanged(QStringLiteral("00:00:00 "));
+    if (!isStopped()) {
+        finish(EndReason::Stopped);
+        return;
     }
-    setState(hasEngine() ? PlaybackState::Stopped : PlaybackState::Idle);
-    playing.clear();
-    emit stopped();
+    // Nothing plays: the video area and the slider are put back all the same.
     if (page_ == Page::Video)
         showPage(Page::Start);
     setSlider(0);
     emit sliderEnabledChanged(false);
 }
 
-void PlaybackController::quitEngine() {
-    if (!hasEngine())
-        return;
-    refreshTimer->stop();
-    engine->quit();
-    setState(PlaybackState::Stopped);
-}
-
 void PlaybackController::navigate() {
-    quitEngine();
-    playing.clear();
-    showPage(kind_ == SourceKind::BluRay ? Page::Disc : Page::Start);
+    if (!isStopped())
+        finish(EndReason::Navigated);
+    else
+        showPage(current.kind == SourceKind::BluRay ? Page::Disc : Page::Start);
 }
 
 void PlaybackController::endEngine() {
+    finish(EndReason::Closed);
     if (!hasEngine())
         return;
+    // A quitting engine (stopped, its end not yet seen) is waited for too.
     refreshTimer->stop();
     engine->end();
-    shots.end();
-    playing.clear(); // Play starts it anew: there is nothing left to resume
     setState(PlaybackState::Idle);
 }
 
@@ -240,8 +250,7 @@ void PlaybackController::tick() {
     if (!hasEngine())
         return;
     playClock += kClockStepMs;
-    engine->send(engine_commands::timeLength());
-    engine->send(engine_commands::timePosition());
+    engine->askTimes();
 }
 
 void PlaybackController::sliderPressed() {
@@ -256,7 +265,7 @@ void PlaybackController::sliderMoved(int value) {
 
 void PlaybackController::sliderReleased() {
     if (hasEngine() && !isStopped()) {
-        engine->send(engine_commands::seek(seekTarget));
+        engine->seek(seekTarget);
         setSlider(seekTarget);
         playClock = qint64(seekTarget) * 1000;
         positionSeconds = playClock / 1000;
@@ -281,8 +290,8 @@ void PlaybackController::seekForward() {
     if (!hasEngine())
         return;
     qint64 target = qint64(slider) + 60;
-    if (target > length)
-        target = length - 4;
+    if (target > playing.length)
+        target = playing.length - 4;
     // A short or unknown length must not turn into a seek before the start.
     seekTarget = qint32(qMax<qint64>(0, target));
     sliderTicks = 0;
@@ -302,7 +311,7 @@ void PlaybackController::seekToSecond(qint64 seconds) {
     resume();
     if (!hasEngine())
         return;
-    engine->send(engine_commands::seek(seconds));
+    engine->seek(seconds);
     playClock = seconds * 1000;
 }
 
@@ -311,7 +320,7 @@ void PlaybackController::toggleMute() {
     volume_ = muted ? 0 : 50;
     emit volumeChanged(volume_, muted);
     if (hasEngine())
-        engine->send(engine_commands::volumeAbsolute(volume_));
+        engine->setVolume(volume_, Pausing::Resumes);
 }
 
 void PlaybackController::setVolume(int value) {
@@ -321,28 +330,27 @@ void PlaybackController::setVolume(int value) {
     muted = value == 0;
     emit volumeChanged(value, muted);
     if (hasEngine())
-        engine->send(engine_commands::volumeKeepPause(value));
+        engine->setVolume(value, Pausing::Keeps);
 }
 
 bool PlaybackController::chooseSubtitle(int entry) {
     if (!hasEngine())
         return false;
-    engine->send(engine_commands::subtitleKeepPause(entry - 1));
+    engine->chooseSubtitle(entry - 1, Pausing::Keeps);
     return true;
 }
 
 bool PlaybackController::chooseAudio(int entry) {
     if (!hasEngine())
         return false;
-    engine->send(engine_commands::switchAudioKeepPause(entry == 0 ? -2 : entry - 1));
+    engine->chooseAudio(entry == 0 ? -2 : entry - 1, Pausing::Keeps);
     return true;
 }
 
 bool PlaybackController::chooseChannel(AudioChannel channel) {
     if (!hasEngine())
         return false;
-    const int side = channel == AudioChannel::Left ? -1 : channel == AudioChannel::Right ? 1 : 0;
-    engine->send(engine_commands::balanceKeepPause(side));
+    engine->chooseChannel(channel);
     return true;
 }
 
@@ -352,9 +360,7 @@ void PlaybackController::setTrackMenuSizes(int audio, int subtitles) {
 }
 
 void PlaybackController::requestSnapshot() {
-    // Counted only when the command goes out: each report must answer one.
-    if (engine->isRunning() && shots.request())
-        engine->send(engine_commands::screenshot());
+    engine->requestSnapshot();
 }
 
 void PlaybackController::handlePosition() {
@@ -369,40 +375,37 @@ void PlaybackController::handlePosition() {
 }
 
 void PlaybackController::handleLength(qint64 seconds) {
-    if (kind_ == SourceKind::Dvd && length == 0) {
-        length = seconds;
+    // A DVD's length is known only once its engine answers.
+    if (playing.kind == SourceKind::Dvd && playing.length == 0) {
+        playing.length = seconds;
+        if (current.path == playing.path)
+            current.length = seconds;
         sliderMax = int(seconds);
         emit sliderRangeChanged(sliderMax);
         setSlider(slider);
     }
     emit elapsedTextChanged(elapsedText(positionSeconds) + QLatin1Char(' '));
-    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(length));
+    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(playing.length));
 }
 
-void PlaybackController::handleEndOfPlayback() {
-    setSlider(0);
-    emit elapsedTextChanged(QStringLiteral("00:00:00 "));
-    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(length));
-    emit playIconChanged(false);
-    playing.clear();
-    // Whatever the engine says after its end answers no request.
-    shots.end();
-    stop();
+void PlaybackController::handleEngineEnd(bool engineSaidSo) {
+    // An engine already stopped, navigated away from or replaced ends quietly.
+    finish(engineSaidSo ? EndReason::EndOfFile : EndReason::EngineFailed);
 }
 
 void PlaybackController::handleVideoStart() {
     if (subtitleTrack >= 0) {
-        engine->send(engine_commands::subtitle(subtitleTrack));
+        engine->chooseSubtitle(subtitleTrack, Pausing::Resumes);
         emit subtitleTrackChecked(subtitleTrack + 1);
     }
     if (audioTrack >= 0) {
-        engine->send(engine_commands::switchAudio(audioTrack));
+        engine->chooseAudio(audioTrack, Pausing::Resumes);
         emit audioTrackChecked(audioTrack + 1);
     }
     if (audioCount > 0 && audioEntries != audioCount + 1) {
         audioEntries = audioCount + 1;
         emit audioTracksRebuilt(audioCount);
-        engine->send(engine_commands::switchAudioKeepPause(0));
+        engine->chooseAudio(0, Pausing::Keeps);
     }
     if (subtitleCount > 0 && subtitleEntries != subtitleCount + 1) {
         subtitleEntries = subtitleCount + 1;
@@ -410,38 +413,9 @@ void PlaybackController::handleVideoStart() {
     }
 }
 
-void PlaybackController::handleScreenshot(const QByteArray& line) {
-    QByteArray reported;
-    if (engineScreenshotName(line, &reported))
-        collectShot(reported, QString(), kShotAttempts);
-}
-
-// Saves the engine's screenshot in the chosen format under a free name in the
+// Saves the engine's picture in the chosen format under a free name in the
 // snapshot folder; the engine's file goes only once the copy is safe.
-void PlaybackController::collectShot(const QByteArray& reported, QString name, int attemptsLeft) {
-    auto again = [&] {
-        if (attemptsLeft > 1)
-            QTimer::singleShot(kShotRetryMs, this, [this, reported, name, attemptsLeft] {
-                collectShot(reported, name, attemptsLeft - 1);
-            });
-    };
-    // Once taken, the file is looked at again without a new judgement.
-    if (name.isEmpty()) {
-        switch (shots.take(reported, &name)) {
-        case EngineSnapshots::Report::Ignored:
-            return;
-        case EngineSnapshots::Report::NotYet:
-            again();
-            return;
-        case EngineSnapshots::Report::Taken:
-            break;
-        }
-    }
-    const QByteArray png = shots.read(name);
-    if (!isCompletePng(png)) {
-        again();
-        return;
-    }
+void PlaybackController::saveSnapshot(const QByteArray& png, const QString& file) {
     const QImage image = QImage::fromData(png, "PNG");
     if (image.isNull())
         return; // the engine's file stays: nothing was saved from it
@@ -459,6 +433,6 @@ void PlaybackController::collectShot(const QByteArray& reported, QString name, i
     const QString target = writeNewFile(wanted.absolutePath(), wanted.fileName(), encoded);
     if (target.isEmpty())
         return;
-    shots.remove(name);
+    engine->releaseSnapshot(file);
     emit snapshotSaved(target);
 }

@@ -5,17 +5,14 @@
 // owns the engine session and the refresh timer, and reports what the window
 // must show through signals; it knows no widget.
 
-#include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <functional>
+#include <memory>
 
-#include "engine/EngineCommands.h"
-#include "engine/Snapshots.h"
-#include "util/SourceKind.h"
+#include "engine/Engine.h"
+#include "engine/Source.h"
 
-class EngineSession;
 class QTimer;
 
 enum class PlaybackState {
@@ -32,14 +29,10 @@ enum class Page {
     Video = 2,
 };
 
-enum class AudioChannel { Stereo, Left, Right };
-
-// What the disc model knows of the source's title, handed over before a start.
-struct TitleChoice {
-    bool hasTitle = false;   // the title's number is known
-    qint32 title = 0;        // its number
-    qint32 audioChoice = -1; // chosen audio entry (0 "Disable", n the n-th); -1 none recorded
-    qint32 subtitleChoice = -1;
+// How open() treats a source whose path already plays.
+enum class OpenMode {
+    PauseOrResume, // the play button: the same path pauses or resumes
+    Anew,          // always a new start (folders, disc titles)
 };
 
 class PlaybackController : public QObject {
@@ -61,31 +54,22 @@ public:
     QString snapshotFormat() const { return snapshotFormatText; }
 
     // ---- the source ----
-    void setCurrentSource(const QString& path) { current = path; }
-    QString currentSource() const { return current; }
-    QString playingSource() const { return playing; }
-    void forgetPlayingSource() { playing.clear(); }
-    void setSourceKind(SourceKind kind) { kind_ = kind; }
-    SourceKind sourceKind() const { return kind_; }
-    // The disc title's playlist path (empty for files and DVDs).
-    void setSourceKey(const QString& key) { key_ = key; }
-    QString sourceKey() const { return key_; }
-    void setTitleChosen(bool chosen) { titleChosen_ = chosen; }
-    bool titleChosen() const { return titleChosen_; }
-    void setTitleChoice(const TitleChoice& choice) { titleChoice = choice; }
-    // Where the next start begins, in seconds (a chosen chapter).
-    void setStartPosition(qint32 seconds) { startPosition_ = seconds; }
-    qint32 startPosition() const { return startPosition_; }
-    void setMediaLength(qint64 seconds) { length = seconds; }
-    qint64 mediaLength() const { return length; }
-    // A source opened but not started (a disc on its page): Play starts it,
-    // and the time row shows its length instead of the last source's.
-    // Ignored while something plays.
-    void offerSource(const QString& path, SourceKind kind, qint64 seconds);
-    // The engine's working folder for the next starts (a disc's stream folder).
-    // A folder that does not exist leaves the one before in force.
-    void setEngineFolder(const QString& folder);
+    // What Play starts: the source last opened or offered.
+    const Source& currentSource() const { return current; }
+    // The source of the playback under way (an empty value when none is).
+    const Source& playingSource() const { return playing; }
+    // Makes `source` the current one and plays it: a new start, or, with
+    // PauseOrResume and its path already playing, a pause or resume.
+    void open(const Source& source, OpenMode mode);
+    // Play: open(currentSource(), PauseOrResume).
+    void play() { open(current, OpenMode::PauseOrResume); }
+    // A source chosen but not started (a disc on its page): Play starts it,
+    // and the time row shows its length. Ignored while something plays.
+    void offerSource(const Source& source);
+    // The folder the engine runs in: the last one a source named.
     QString engineFolder() const { return engineFolder_; }
+    // Replaces the engine while nothing plays (tests put a fake in its place).
+    void setEngine(std::unique_ptr<Engine> replacement);
 
     // ---- state ----
     PlaybackState state() const { return state_; }
@@ -103,17 +87,13 @@ public:
     bool isMuted() const { return muted; }
     int audioStreamCount() const { return audioCount; }
     int subtitleStreamCount() const { return subtitleCount; }
-    EngineSession* session() const { return engine; }
-    int pendingSnapshots() const { return shots.pending(); }
+    Engine& playbackEngine() const { return *engine; }
+    int pendingSnapshots() const { return engine->pendingSnapshots(); }
 
     // ---- operations ----
-    // Starts the current source, or pauses/resumes it when it already plays.
-    void play();
     void pause();
     void resume();
     void stop();
-    // Sends quit and stops the clock; the engine's end arrives later.
-    void quitEngine();
     // Back to the disc page (Blu-ray) or the start page; the engine quits.
     void navigate();
     // Quits the engine and waits for it (window rebuild, close).
@@ -146,8 +126,6 @@ public:
     // Entries the track menus hold now (a disc's labelled lists).
     void setTrackMenuSizes(int audioEntries, int subtitleEntries);
     void requestSnapshot();
-    // Writes a command as it stands; dropped without an engine.
-    void send(const QByteArray& command);
 
 signals:
     void stateChanged(PlaybackState state);
@@ -166,8 +144,9 @@ signals:
     // before the engine starts.
     void preparingStart(const QString& source, SourceKind kind);
     void started(const QString& source);
-    // Playback stopped: nothing is playing any more.
-    void stopped();
+    // A playback ended, once per playback, however it ended: its source, the
+    // second the clock had reached, and why.
+    void ended(const Source& source, qint64 second, EndReason reason);
     // The track menus were rebuilt with `entries` entries ("Disable" first).
     void audioTracksRebuilt(int streams);
     void subtitleTracksRebuilt(int streams);
@@ -176,32 +155,28 @@ signals:
     void snapshotSaved(const QString& path);
 
 private:
-    void startEngine();
+    void connectEngine();
+    void start();
+    // The one way a playback ends: the clock stops, the engine goes as the
+    // reason asks, the state, the display and the page follow, then ended().
+    void finish(EndReason reason);
     void setState(PlaybackState next);
     void setSlider(int value);
     void handleLength(qint64 seconds);
     void handlePosition();
-    void handleEndOfPlayback();
+    void handleEngineEnd(bool engineSaidSo);
     void handleVideoStart();
-    void handleScreenshot(const QByteArray& line);
-    void collectShot(const QByteArray& reported, QString name, int attemptsLeft);
+    void saveSnapshot(const QByteArray& png, const QString& file);
 
-    EngineSession* engine = nullptr;
-    EngineSnapshots shots; // the user's pending snapshot requests
+    std::unique_ptr<Engine> engine;
     QTimer* refreshTimer = nullptr;
     std::function<quint64()> windowId;
     QString engineProgram;
     QString dataFolder;
     QString snapshotFormatText = QStringLiteral("JPG");
 
-    QString current;
-    QString playing;
-    SourceKind kind_ = SourceKind::BluRay;
-    QString key_;
-    bool titleChosen_ = false;
-    TitleChoice titleChoice;
-    qint32 startPosition_ = 0;
-    qint64 length = 0;
+    Source current;
+    Source playing;
     QString engineFolder_;
 
     PlaybackState state_ = PlaybackState::Idle;

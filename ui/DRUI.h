@@ -56,13 +56,16 @@ public:
     void seekForward();
     void seekBackward();
     void seekToChapter(qint64 startMs);
-    void writeEngine(const QByteArray& command); // dropped when there is no engine
     void endEngine();                            // quit, then kill after a short grace
     void refreshRecentFilesMenu();
     void loadDiscFolder(const QString& folder);
     void buildDiscMenus(const QString& folder);
     void addFiles(const QStringList& paths);
     void addDvdFolder(const QString& folder);
+    // Plays the disc title `key` anew: picked from the title list (its own
+    // number) or not (the disc's main movie), from `startSecond`.
+    void addBluRayTitle(const QString& key, bool titleChosen = false, qint32 startSecond = 0);
+    // The current source's title, as the Controls menu's Play starts it.
     void addBluRayTitle();
     QString probeDuration(const QString& file);
     void appendPlayListRows(const QList<PLAY_LIST_INFO>& entries);
@@ -175,7 +178,10 @@ private:
     void leaveFullScreen();
     void stepPlayback(int direction);
     void openEntry(const PLAY_LIST_INFO& entry);
-    TitleChoice titleChoice(const QString& key) const;
+    // The disc model's title number and stream choices for a disc title source.
+    Source withDiscChoices(Source source) const;
+    // Opens a source with the volume the window's slider shows.
+    void openSource(const Source& source, OpenMode mode);
 
     // ---- the play list (ui/PlayListView.cpp) ----
     // The lengths of `paths` in their order, probed in parallel while the

@@ -132,15 +132,17 @@ void DRUI::buildDiscMenus(const QString& folder) {
         discPictureLabel->setPixmap(QPixmap::fromImage(discScan.picture()));
 
     disc.load(scanned);
-    if (scanned.titles.isEmpty()) {
-        controller->setSourceKey(QString());
+    if (scanned.titles.isEmpty())
         return;
-    }
     const QString sourceKey = scanned.sourceKey();
-    controller->setSourceKey(sourceKey);
     // The disc is what plays next: the time row must not keep the length of
     // the source that played before, nor Play start that one.
-    controller->offerSource(disc.discFolder(sourceKey), SourceKind::BluRay, disc.titleSeconds(sourceKey));
+    Source offered;
+    offered.path = disc.discFolder(sourceKey);
+    offered.kind = SourceKind::BluRay;
+    offered.titleKey = sourceKey;
+    offered.length = disc.titleSeconds(sourceKey);
+    controller->offerSource(offered);
 
     // The previous disc's popups go; their entries must not stay active.
     for (QMenu* old : std::as_const(discPopups))
@@ -225,29 +227,28 @@ void DRUI::buildDiscMenus(const QString& folder) {
 void DRUI::BDMenuOperate(QAction* action) {
     if (isAddingFiles())
         return;
-    controller->setTitleChosen(false);
     if (!action)
         return;
+    const QString key = controller->currentSource().titleKey;
     QMenu* owner = qobject_cast<QMenu*>(action->parent());
 
     if (owner && owner == ownMenu(discSubtitleAction)) {
         owner->setActiveAction(action);
         activeSubtitleAction = action;
-        disc.setSubtitleChoice(controller->sourceKey(), action->data().toInt());
+        disc.setSubtitleChoice(key, action->data().toInt());
         return;
     }
     if (owner && owner == ownMenu(discAudioAction)) {
         owner->setActiveAction(action);
         activeAudioAction = action;
-        disc.setAudioChoice(controller->sourceKey(), action->data().toInt());
+        disc.setAudioChoice(key, action->data().toInt());
         return;
     }
-    controller->setStartPosition(0);
-    if (owner && owner == ownMenu(discChapterAction)) {
-        controller->setStartPosition(action->data().toInt() / 1000);
-    } else if (owner && owner == ownMenu(discTitlesAction)) {
-        controller->setSourceKey(action->data().value<PLAY_LIST_INFO>().path);
-        controller->setTitleChosen(true);
-    }
-    addBluRayTitle();
+    // A chapter starts the current title there; a title starts at 0.
+    if (owner && owner == ownMenu(discChapterAction))
+        addBluRayTitle(key, false, action->data().toInt() / 1000);
+    else if (owner && owner == ownMenu(discTitlesAction))
+        addBluRayTitle(action->data().value<PLAY_LIST_INFO>().path, true);
+    else
+        addBluRayTitle(key);
 }

@@ -50,7 +50,7 @@ void DRUI::updateMenuStates() {
     if (!pageStack)
         return;
     const Page page = Page(pageStack->currentIndex());
-    const bool disc = controller->sourceKind() == SourceKind::BluRay;
+    const bool disc = controller->currentSource().kind == SourceKind::BluRay;
     if (page == Page::Disc && disc) {
         if (discMenu && !discMenu->isVisible())
             discMenu->show();
@@ -70,7 +70,7 @@ void DRUI::updateMenuStates() {
             snapshotAction->setEnabled(true);
         if (nowPlayingLabel && !isAddingFiles()) { // the probes' progress shows there meanwhile
             const QString name = disc ? (discNameLabel ? discNameLabel->text() : QString())
-                                      : QFileInfo(controller->currentSource()).fileName();
+                                      : QFileInfo(controller->currentSource().path).fileName();
             const QString text = QStringLiteral("    ") + name;
             if (nowPlayingLabel->text() != text)
                 nowPlayingLabel->setText(text);

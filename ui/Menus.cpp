@@ -312,7 +312,6 @@ void DRUI::BDFileMenu(QAction* action) {
 void DRUI::BDControlsMenu(QAction* action) {
     if (!action)
         return;
-    controller->setTitleChosen(false);
     if (isDiscListEntry(action, discChapterAction, chapterMenu)) {
         seekToChapter(action->data().toLongLong());
         return;
@@ -321,22 +320,19 @@ void DRUI::BDControlsMenu(QAction* action) {
         isDiscListEntry(action, discTitlesAction, titleMenu)) {
         if (isAddingFiles())
             return;
-        controller->setSourceKind(SourceKind::BluRay);
-        controller->setSourceKey(action->data().value<PLAY_LIST_INFO>().path);
-        controller->quitEngine();
-        controller->setTitleChosen(true);
-        addBluRayTitle();
+        addBluRayTitle(action->data().value<PLAY_LIST_INFO>().path, true);
         return;
     }
 
     const QString data = action->data().toString();
     if (data == QLatin1String("Play")) {
-        if (controller->sourceKind() == SourceKind::BluRay)
+        const Source& current = controller->currentSource();
+        if (current.kind == SourceKind::BluRay)
             addBluRayTitle();
-        else if (controller->sourceKind() == SourceKind::Dvd && !controller->currentSource().isEmpty())
-            addDvdFolder(controller->currentSource()); // a folder: the probe would take it for a file
-        else if (!controller->currentSource().isEmpty())
-            addFiles(QStringList{controller->currentSource()});
+        else if (current.kind == SourceKind::Dvd && !current.path.isEmpty())
+            addDvdFolder(current.path); // a folder: the probe would take it for a file
+        else if (!current.path.isEmpty())
+            addFiles(QStringList{current.path});
         else
             btnOpenFile();
     } else if (data == QLatin1String("Pause")) {

@@ -34,8 +34,9 @@ void DRUI::stepPlayback(int direction) {
     controller->resume();
     if (!controller->hasEngine())
         return;
-    if (controller->sourceKind() == SourceKind::BluRay) {
-        const QString key = controller->sourceKey();
+    const Source& playing = controller->currentSource();
+    if (playing.kind == SourceKind::BluRay) {
+        const QString key = playing.titleKey;
         if (!disc.hasChapters(key))
             return;
         const QList<qint32> chapters = disc.chapters(key);
@@ -46,7 +47,7 @@ void DRUI::stepPlayback(int direction) {
             controller->seekToSecond(target);
         return;
     }
-    const std::optional<PLAY_LIST_INFO> entry = playList.neighbour(controller->currentSource(), direction);
+    const std::optional<PLAY_LIST_INFO> entry = playList.neighbour(playing.path, direction);
     if (!entry)
         return;
     StopBtn();
@@ -115,12 +116,12 @@ void DRUI::addFiles(const QStringList& paths) {
         entry.duration = durations->value(i);
         probed.append(entry);
     }
-    controller->setCurrentSource(probed.first().path);
-    controller->setMediaLength(parseDurationText(probed.first().duration));
     appendPlayListRows(playList.unlisted(probed));
-    controller->setSourceKind(SourceKind::File);
-    controller->setSourceKey(QString());
-    VideoPlay();
+    Source source;
+    source.path = probed.first().path;
+    source.length = parseDurationText(probed.first().duration);
+    // The same file already playing pauses or resumes, as the play button does.
+    openSource(source, OpenMode::PauseOrResume);
 }
 
 std::optional<QStringList> DRUI::probeDurations(const QStringList& paths) {
@@ -162,18 +163,20 @@ void DRUI::addDvdFolder(const QString& folder) {
     PLAY_LIST_INFO entry;
     entry.kind = toInt(SourceKind::Dvd);
     entry.path = folder;
-    // Forgotten so that the same folder starts anew instead of pausing.
-    controller->forgetPlayingSource();
-    controller->setCurrentSource(folder);
-    controller->setMediaLength(0);
     if (!already)
         appendPlayListRows({entry});
-    controller->setSourceKind(SourceKind::Dvd);
-    VideoPlay();
+    Source source;
+    source.path = folder;
+    source.kind = SourceKind::Dvd;
+    // The same folder starts anew instead of pausing.
+    openSource(source, OpenMode::Anew);
 }
 
 void DRUI::addBluRayTitle() {
-    const QString key = controller->sourceKey();
+    addBluRayTitle(controller->currentSource().titleKey);
+}
+
+void DRUI::addBluRayTitle(const QString& key, bool titleChosen, qint32 startSecond) {
     if (key.isEmpty() || isAddingFiles())
         return;
     const QString folder = disc.discFolder(key);
@@ -182,15 +185,18 @@ void DRUI::addBluRayTitle() {
     entry.kind = toInt(SourceKind::BluRay);
     entry.path = folder;
     entry.duration = QString::fromLatin1(formatTime(disc.titleSeconds(key)));
-    controller->forgetPlayingSource();
-    controller->setCurrentSource(folder);
-    controller->setMediaLength(parseDurationText(entry.duration));
     if (!already)
         appendPlayListRows({entry});
+    Source source;
+    source.path = folder;
+    source.kind = SourceKind::BluRay;
+    source.titleKey = key;
+    source.titleChosen = titleChosen;
+    source.startSecond = startSecond;
+    source.length = parseDurationText(entry.duration);
     // The engine resolves the disc's stream files relative to this folder.
-    controller->setEngineFolder(folder + QStringLiteral("/BDMV/STREAM"));
-    controller->setSourceKind(SourceKind::BluRay);
-    VideoPlay();
+    source.engineFolder = folder + QStringLiteral("/BDMV/STREAM");
+    openSource(source, OpenMode::Anew);
 }
 
 void DRUI::PlayListItemDoubleClick(int row, int column) {
@@ -216,7 +222,7 @@ void DRUI::markPlayingRow() {
         return;
     const QIcon playing(QStringLiteral(":/image/playstatus.png"));
     // Once playback has ended, failed or been stopped no row is playing.
-    const QString source = controller->isStopped() ? QString() : controller->playingSource();
+    const QString source = controller->isStopped() ? QString() : controller->playingSource().path;
     for (int row = 0; row < playListTable->rowCount(); ++row) {
         QTableWidgetItem* item = playListTable->item(row, 0);
         if (!item)

@@ -132,8 +132,9 @@ void DRUI::connectController() {
     });
     connect(c, &PlaybackController::preparingStart, this, &DRUI::prepareStart);
     connect(c, &PlaybackController::started, this, [this] { markPlayingRow(); });
-    connect(c, &PlaybackController::stopped, this, [this] {
-        if (nowPlayingLabel && !isAddingFiles()) // the probes' progress stays
+    connect(c, &PlaybackController::ended, this, [this](const Source&, qint64, EndReason reason) {
+        // A replaced playback is followed by the next start; the probes' progress stays.
+        if (reason != EndReason::Replaced && nowPlayingLabel && !isAddingFiles())
             nowPlayingLabel->clear();
     });
     connect(c, &PlaybackController::audioTracksRebuilt, this, &DRUI::rebuildAudioTracks);
@@ -215,29 +216,30 @@ void DRUI::setEnginePath(const QString& path) {
         path.isEmpty() ? QCoreApplication::applicationDirPath() + QStringLiteral("/Player.exe") : path);
 }
 
-void DRUI::writeEngine(const QByteArray& command) {
-    controller->send(command);
-}
-
 void DRUI::endEngine() {
     controller->endEngine();
 }
 
-TitleChoice DRUI::titleChoice(const QString& key) const {
-    TitleChoice choice;
-    choice.hasTitle = disc.hasTitle(key);
-    choice.title = disc.titleNumber(key);
-    choice.audioChoice = disc.audioChoice(key);
-    choice.subtitleChoice = disc.subtitleChoice(key);
-    return choice;
+Source DRUI::withDiscChoices(Source source) const {
+    if (source.kind != SourceKind::BluRay)
+        return source;
+    const QString& key = source.titleKey;
+    source.hasTitle = disc.hasTitle(key);
+    source.title = disc.titleNumber(key);
+    source.audioChoice = disc.audioChoice(key);
+    source.subtitleChoice = disc.subtitleChoice(key);
+    return source;
 }
 
-void DRUI::VideoPlay() {
+void DRUI::openSource(const Source& source, OpenMode mode) {
     if (isAddingFiles())
         return;
     controller->setStartVolume(volumeSlider ? volumeSlider->value() : 50);
-    controller->setTitleChoice(titleChoice(controller->sourceKey()));
-    controller->play();
+    controller->open(withDiscChoices(source), mode);
+}
+
+void DRUI::VideoPlay() {
+    openSource(controller->currentSource(), OpenMode::PauseOrResume);
 }
 
 void DRUI::pausePlayback() {
