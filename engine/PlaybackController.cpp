@@ -360,7 +360,9 @@ void PlaybackController::setTrackMenuSizes(int audio, int subtitles) {
 }
 
 void PlaybackController::requestSnapshot() {
-    engine->requestSnapshot();
+    // After the end nothing answers: pending requests have lapsed.
+    if (!isStopped())
+        engine->requestSnapshot();
 }
 
 void PlaybackController::handlePosition() {

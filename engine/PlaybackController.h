@@ -61,6 +61,8 @@ public:
     // Makes `source` the current one and plays it: a new start, or, with
     // PauseOrResume and its path already playing, a pause or resume.
     void open(const Source& source, OpenMode mode);
+    // Makes `source` the current one without starting it: Play starts it.
+    void setSource(const Source& source) { current = source; }
     // Play: open(currentSource(), PauseOrResume).
     void play() { open(current, OpenMode::PauseOrResume); }
     // A source chosen but not started (a disc on its page): Play starts it,

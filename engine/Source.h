@@ -3,6 +3,7 @@
 // What plays: one value built whole by whoever opens a source, so nothing of
 // an earlier source (a disc's chapter, title or stream choices) carries over.
 
+#include <QMetaType>
 #include <QString>
 
 #include "util/SourceKind.h"
@@ -35,3 +36,6 @@ enum class EndReason {
     Replaced,    // another start took its place
     EngineFailed // the engine died or never started
 };
+
+Q_DECLARE_METATYPE(Source)
+Q_DECLARE_METATYPE(EndReason)

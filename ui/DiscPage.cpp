@@ -132,8 +132,13 @@ void DRUI::buildDiscMenus(const QString& folder) {
         discPictureLabel->setPixmap(QPixmap::fromImage(discScan.picture()));
 
     disc.load(scanned);
-    if (scanned.titles.isEmpty())
+    if (scanned.titles.isEmpty()) {
+        // Nothing of the disc read before may be played for this one.
+        Source current = controller->currentSource();
+        current.titleKey.clear();
+        controller->setSource(current);
         return;
+    }
     const QString sourceKey = scanned.sourceKey();
     // The disc is what plays next: the time row must not keep the length of
     // the source that played before, nor Play start that one.

@@ -320,6 +320,8 @@ void DRUI::BDControlsMenu(QAction* action) {
         isDiscListEntry(action, discTitlesAction, titleMenu)) {
         if (isAddingFiles())
             return;
+        // The engine is asked to quit before the title starts anew.
+        controller->stop();
         addBluRayTitle(action->data().value<PLAY_LIST_INFO>().path, true);
         return;
     }

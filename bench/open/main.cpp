@@ -165,7 +165,7 @@ Figures measure(const QString& bin, const QStringList& files, int rounds) {
         QStringList listed;
         for (const PLAY_LIST_INFO& entry : window.playListModel().entries())
             listed << entry.duration;
-        if (listed != lengths || window.playback().mediaLength() != 2)
+        if (listed != lengths || window.playback().currentSource().length != 2)
             ++figures.mismatches;
         window.StopBtn();
     }

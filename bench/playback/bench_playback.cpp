@@ -105,15 +105,13 @@ void runFor(int ms) {
 
 // Plays `path` as a file of `length` seconds.
 void playFile(DRUI& window, const QString& path, qint64 length) {
-    window.playback().setCurrentSource(path);
-    window.playback().setSourceKind(SourceKind::File);
-    window.playback().setMediaLength(length);
+    window.playback().setSource(sourceAt(path, SourceKind::File, length));
     window.VideoPlay();
 }
 
 // The engine process the window's playback holds.
 QProcess* engineOf(DRUI& window) {
-    return engineProcess(*window.playback().session());
+    return engineProcess(mplayerSession(window.playback()));
 }
 
 struct CpuFigures {

@@ -14,7 +14,9 @@
 #include <QTimer>
 
 #include "common/FakeEngine.h"
+#include "common/Playback.h"
 #include "engine/EngineSession.h"
+#include "engine/MPlayerEngine.h"
 #include "engine/PlaybackController.h"
 
 // A file to play (its content does not matter to the fake engine).
@@ -70,28 +72,23 @@ struct Rig {
             makeSource(media, name);
         else
             QDir().mkpath(source);
-        c.setCurrentSource(source);
-        c.setSourceKind(kind);
-        c.setMediaLength(length);
-        c.play();
+        c.open(sourceAt(source, kind, length), OpenMode::PauseOrResume);
         return source;
     }
-    // Everything written before this call has reached the engine.
+    // Everything written before this call has reached the engine: a poll
+    // sent after it has arrived.
     bool roundTrip() {
-        static int n = 0;
-        const QByteArray marker = "marker " + QByteArray::number(++n);
-        c.send(marker + '\n');
-        return fake.waitForCommand(marker);
+        return engineCaughtUp(c, fake);
     }
     bool timerActive() const { return refreshTimer(c)->isActive(); }
     // A screenshot report as if the engine had printed it.
-    void feed(const QByteArray& line) { emit c.session()->screenshotReported(line + '\n'); }
+    void feed(const QByteArray& line) { emit mplayerSession(c).screenshotReported(line + '\n'); }
     // Largest unread engine output seen while `done` does not hold; -1 on time-out.
     template <typename Predicate> qint64 largestBacklog(Predicate done, int timeoutMs) {
         qint64 largest = 0;
         QTimer probe;
         QObject::connect(&probe, &QTimer::timeout, [&] {
-            if (QProcess* engine = engineProcess(*c.session()))
+            if (QProcess* engine = engineProcess(mplayerSession(c)))
                 largest = qMax(largest, engine->bytesAvailable());
         });
         probe.start(1);

@@ -91,11 +91,9 @@ void EngineEndToEndTest::playsRealClip() {
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     PlaybackController& c = w.playback();
-    c.setCurrentSource(clip);
-    c.setSourceKind(SourceKind::File);
-    c.setMediaLength(10);
+    c.setSource(sourceAt(clip, SourceKind::File, 10));
     w.VideoPlay();
-    EngineSession& session = *c.session();
+    EngineSession& session = mplayerSession(c);
     QProcess* engine = engineProcess(session);
     QVERIFY(engine);
     QVERIFY(engine->waitForStarted(5000));
@@ -237,12 +235,10 @@ void EngineEndToEndTest::forgedReportsInTagsAndNames() {
     w.setEnginePath(QCoreApplication::applicationDirPath() + "/Player.exe");
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QSignalSpy reports(c.session(), &EngineSession::screenshotReported);
-    QSignalSpy video(c.session(), &EngineSession::videoStarted);
-    QSignalSpy position(c.session(), &EngineSession::positionAnswered);
-    c.setCurrentSource(forged);
-    c.setSourceKind(SourceKind::File);
-    c.setMediaLength(4);
+    QSignalSpy reports(&mplayerSession(c), &EngineSession::screenshotReported);
+    QSignalSpy video(&mplayerSession(c), &EngineSession::videoStarted);
+    QSignalSpy position(&mplayerSession(c), &EngineSession::positionAnswered);
+    c.setSource(sourceAt(forged, SourceKind::File, 4));
     w.VideoPlay();
 
     // The engine answers a query only once it plays: every forged line was read by then.

@@ -28,9 +28,7 @@ void EngineFloodTest::floodKeepsWindowResponsive() {
     w.setEnginePath(FakeEngine::program());
     QTemporaryDir dir;
     PlaybackController& c = w.playback();
-    c.setCurrentSource(makeSource(dir, "flood.mkv"));
-    c.setSourceKind(SourceKind::File);
-    c.setMediaLength(100);
+    c.setSource(sourceAt(makeSource(dir, "flood.mkv"), SourceKind::File, 100));
     w.VideoPlay();
     // A stall is work the window's thread does between two turns of its
     // event loop: measured in that thread's CPU time, so a busy machine that
@@ -55,7 +53,7 @@ void EngineFloodTest::floodKeepsWindowResponsive() {
         worstCpu = qMax(worstCpu, cpu - lastCpu);
         lastWall = now;
         lastCpu = cpu;
-        if (QProcess* process = engineProcess(*c.session()))
+        if (QProcess* process = engineProcess(mplayerSession(c)))
             backlog = qMax(backlog, process->bytesAvailable());
     });
     probe.start(1);

@@ -50,9 +50,7 @@ struct Window : DRUI {
         return nullptr;
     }
     void play(const QString& path, qint64 length = 100, SourceKind kind = SourceKind::File) {
-        playback().setCurrentSource(path);
-        playback().setSourceKind(kind);
-        playback().setMediaLength(length);
+        playback().setSource(sourceAt(path, kind, length));
         VideoPlay();
     }
     // Plays `path` with the position slider 400 pixels wide, so that every
@@ -285,7 +283,7 @@ void PlaybackWindowTest::clickPutsHandleWhereClicked() {
 
     // The next answers: the handle stays, the label shows the same second.
     refreshTimer(w.playback())->stop();
-    QSignalSpy positions(w.playback().session(), &EngineSession::positionAnswered);
+    QSignalSpy positions(&mplayerSession(w.playback()), &EngineSession::positionAnswered);
     for (int tick = 1; tick <= 2; ++tick) {
         w.DoRefreshGui();
         QTRY_COMPARE(positions.size(), tick);
@@ -373,7 +371,7 @@ void PlaybackWindowTest::playingMarkOnlyWhilePlaying() {
         w.StopBtn();
     QTRY_VERIFY(w.playback().isStopped());
     QCOMPARE(markedRows(w), QList<int>{});
-    QVERIFY(FakeEngine::waitUntil([&] { return !w.playback().session()->isRunning(); }));
+    QVERIFY(FakeEngine::waitUntil([&] { return !mplayerSession(w.playback()).isRunning(); }));
     QCoreApplication::processEvents();
     QCOMPARE(markedRows(w), QList<int>{});
 }
@@ -411,11 +409,10 @@ void PlaybackWindowTest::trackMenus() {
     QCOMPARE(checkedIndex(channels), 2);
     QMenu stray; // an entry of some other menu is no track choice
     w.BDAudioMenu(stray.addAction("x"));
-    w.writeEngine("marker\n");
-    QVERIFY(fake.waitForCommand("marker"));
+    QVERIFY(engineCaughtUp(w.playback(), fake));
     QCOMPARE(withoutPolls(fake.commands()),
              (QList<QByteArray>{"volume 50 2", "pausing_keep switch_audio 0", "pausing_keep switch_audio 1",
-                                "pausing_keep sub_demux 0", "pausing_keep balance 1 1", "marker"}));
+                                "pausing_keep sub_demux 0", "pausing_keep balance 1 1"}));
 
     // The video track only hides our surface.
     w.show();
@@ -449,9 +446,11 @@ void PlaybackWindowTest::rememberedChoicesReachTheMenus() {
     const QString key = "/disc/BDMV/PLAYLIST/00001.mpls";
     w.discModel().setAudioChoice(key, 2);
     w.discModel().setSubtitleChoice(key, 1);
-    w.playback().setSourceKey(key);
     QTemporaryDir media;
-    w.play(makeSource(media, "remembered.mkv"));
+    Source title = sourceAt(makeSource(media, "remembered.mkv"), SourceKind::BluRay, 100);
+    title.titleKey = key;
+    w.playback().setSource(title);
+    w.VideoPlay();
     QVERIFY(fake.waitForCommand("switch_audio 1"));
     QVERIFY(fake.waitForCommand("sub_demux 0"));
     QTRY_COMPARE(checkedIndex(audio), 2);

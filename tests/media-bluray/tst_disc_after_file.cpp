@@ -6,6 +6,7 @@
 
 #include "BlurayTestSupport.h"
 #include "common/FakeEngine.h"
+#include "common/Playback.h"
 #include "common/TestEnv.h"
 #include "ui/DRUI.h"
 
@@ -41,9 +42,7 @@ void DiscAfterFileTest::discPageAfterFile() {
     DRUI window;
     window.setupWindow();
     window.setEnginePath(FakeEngine::program());
-    window.playback().setCurrentSource(file);
-    window.playback().setSourceKind(SourceKind::File);
-    window.playback().setMediaLength(6600);
+    window.playback().setSource(sourceAt(file, SourceKind::File, 6600));
     window.VideoPlay();
     QVERIFY(fake.waitForCommand("volume 50 2"));
     if (!ends)

@@ -11,6 +11,7 @@
 
 #include "BlurayTestSupport.h"
 #include "common/FakeEngine.h"
+#include "common/Playback.h"
 #include "common/TestEnv.h"
 #include "media/DiscScan.h"
 #include "ui/DRUI.h"
@@ -163,7 +164,7 @@ void DiscMenusTest::popupsAndMirrors() {
     QCOMPARE(window->part<QLabel>("discNameLabel")->text(), QString("Generated Test Disc"));
     QCOMPARE(window->part<QLabel>("discPictureLabel")->pixmap().size(), QSize(416, 240));
     QCOMPARE(window->playback().page(), Page::Disc);
-    QCOMPARE(window->playback().sourceKey(), list + "00005.mpls"); // the longest title
+    QCOMPARE(window->playback().currentSource().titleKey, list + "00005.mpls"); // the longest title
 
     const QStringList chapters{"1. 00:00:00", "2. 00:00:03", "3. 00:00:05"};
     const QStringList titles{"1. 00:00:09", "2. 00:00:06", "3. 00:00:03"};
@@ -212,7 +213,7 @@ void DiscMenusTest::discWithoutMetadataAudioOrTitles() {
     // No title at all: nothing to show, the page stays.
     window->playback().showPage(Page::Start);
     window->buildDiscMenus(disc("empty", {{"00000.mpls", genbd::Playlist{}}}));
-    QVERIFY(window->playback().sourceKey().isEmpty());
+    QVERIFY(window->playback().currentSource().titleKey.isEmpty());
     QCOMPARE(window->playback().page(), Page::Start);
     QVERIFY(!fake->hasStarted());
 }
@@ -255,7 +256,7 @@ void DiscMenusTest::hostilePictures() {
     QVERIFY(window->part<QLabel>("discPictureLabel")->pixmap().isNull());
     QCOMPARE(window->part<QLabel>("discNameLabel")->text(),
              kind == "metadata pipe" ? QString() : QString("Hostile"));
-    QVERIFY(window->discModel().hasTitle(window->playback().sourceKey()));
+    QVERIFY(window->discModel().hasTitle(window->playback().currentSource().titleKey));
 }
 
 void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine_data() {
@@ -276,7 +277,7 @@ void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine() {
     QFETCH(qint32, stored);
     QFETCH(QByteArrayList, sent);
     window->buildDiscMenus(choices);
-    const QString key = window->playback().sourceKey();
+    const QString key = window->playback().currentSource().titleKey;
     QMenu* list = popup(subtitle ? Subtitles : Audio);
     QAction* action = entryNamed(list, entry);
     QVERIFY(action);
@@ -297,8 +298,7 @@ void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine() {
     length->clear(); // the page shows the title's length already; the engine's answer sets it again
     window->BDMenuOperate(this->entry(PlayMovie));
     QVERIFY(FakeEngine::waitUntil([&] { return length->text() == " 00:10:00"; }));
-    window->writeEngine("marker\n");
-    QVERIFY(fake->waitForCommand("marker"));
+    QVERIFY(engineCaughtUp(window->playback(), *fake));
     QByteArrayList streams;
     for (const QByteArray& command : fake->commands())
         if (command.contains("sub_demux") || command.contains("switch_audio"))
@@ -323,14 +323,13 @@ void DiscMenusTest::entriesThatPlay() {
     QFETCH(QString, title);
     QFETCH(qint32, start);
     window->buildDiscMenus(choices);
-    window->playback().setStartPosition(77);
     QAction* action = which == PlayMovie ? entry(PlayMovie) : popup(DiscEntry(which))->actions().value(1);
     QVERIFY(action);
     window->BDMenuOperate(action);
-    QCOMPARE(window->playback().startPosition(), start);
-    QCOMPARE(window->playback().titleChosen(), which == Titles);
+    QCOMPARE(window->playback().currentSource().startSecond, start);
+    QCOMPARE(window->playback().currentSource().titleChosen, which == Titles);
     if (which == Titles)
-        QCOMPARE(window->playback().sourceKey(), choices + "/BDMV/PLAYLIST/00001.mpls");
+        QCOMPARE(window->playback().currentSource().titleKey, choices + "/BDMV/PLAYLIST/00001.mpls");
     QVERIFY(fake->waitForStart());
     const QStringList args = fake->arguments();
     const qsizetype at = args.indexOf(title);
@@ -356,8 +355,7 @@ void DiscMenusTest::chapterStepsWithinTheTitle() {
     window->DoRefreshGui();
     QVERIFY(FakeEngine::waitUntil([&] { return window->playback().currentSecond() >= 50; }));
     window->PlayPre(); // no chapter before the first: nothing
-    window->writeEngine("marker\n");
-    QVERIFY(fake->waitForCommand("marker"));
+    QVERIFY(engineCaughtUp(window->playback(), *fake));
     window->PlayNext();
     QVERIFY(fake->waitForCommand("seek 120 2"));
     QVERIFY(window->playback().playClockMs() >= 120000 && window->playback().playClockMs() < 125000);
@@ -421,7 +419,7 @@ void DiscMenusTest::whileABigDiscIsRead() {
         return;
     }
     QCOMPARE(window->playback().page(), Page::Disc);
-    QCOMPARE(window->playback().sourceKey(), longest);
+    QCOMPARE(window->playback().currentSource().titleKey, longest);
     const DiscInfo scanned = scanDisc(bigDisc);
     QStringList titles;
     for (qsizetype n = 0; n < scanned.titles.size(); ++n)

@@ -185,8 +185,8 @@ private slots:
         QVERIFY(clock.elapsed() < 15000); // a hanging probe is killed, not waited for
         QVERIFY(writeFakeProbe(window.probePath(), probeLog));
         QCOMPARE(window.playListModel().entries().value(0).duration, duration);
-        QCOMPARE(window.playback().mediaLength(), length);
-        QCOMPARE(window.playback().playingSource(), file); // added and played all the same
+        QCOMPARE(window.playback().currentSource().length, length);
+        QCOMPARE(window.playback().playingSource().path, file); // added and played all the same
     }
 
     void namesReachProbeUnchanged() {
@@ -263,7 +263,7 @@ private slots:
                 QCoreApplication::sendEvent(&window, &drop);
                 othersRefused = !drop.isAccepted() && window.fileQuestions == 0 &&
                                 window.playListModel().size() == 1 && window.playback().isPlaying() &&
-                                window.playback().playingSource() == first;
+                                window.playback().playingSource().path == first;
             }
             // The batch starts probes in list order and a new one only when
             // one ended: with the pool full, the running ones are the first
@@ -292,8 +292,8 @@ private slots:
         }
         QCOMPARE(paths, QStringList{first} + files);
         QCOMPARE(durations, (QStringList{"00:00:05", "00:00:10", "00:00:11", "00:00:12", "00:00:13"}));
-        QCOMPARE(window.playback().playingSource(), files[0]);
-        QCOMPARE(window.playback().mediaLength(), 10LL);
+        QCOMPARE(window.playback().playingSource().path, files[0]);
+        QCOMPARE(window.playback().currentSource().length, 10LL);
         QVERIFY(kzp::test::waitUntil([&] {
             window.update();
             return label->text().trimmed() == "gated 0.mp4";
@@ -371,8 +371,8 @@ private slots:
         if (outcome == Dvd) {
             QCOMPARE(entries[0].kind, 1);
             QCOMPARE(entries[0].path, window.folderAnswer);
-            QCOMPARE(window.playback().playingSource(), window.folderAnswer);
-            QCOMPARE(window.playback().sourceKind(), SourceKind::Dvd);
+            QCOMPARE(window.playback().playingSource().path, window.folderAnswer);
+            QCOMPARE(window.playback().currentSource().kind, SourceKind::Dvd);
         } else if (outcome == Bluray) { // the disc loader got the chosen folder itself
             QCOMPARE(window.part<QLabel>("discNameLabel")->text(), QStringLiteral("Test Disc"));
         }
@@ -383,13 +383,13 @@ private slots:
         window.filesAnswer = {media("playing.mp4")};
         window.btnOpenFile();
         window.btnLoadBDPath(); // cancelled: keeps playing
-        QCOMPARE(window.playback().playingSource(), window.filesAnswer[0]);
+        QCOMPARE(window.playback().playingSource().path, window.filesAnswer[0]);
         QVERIFY(!window.playback().isStopped());
         window.folderAnswer = freshFolder();
         QDir().mkpath(window.folderAnswer);
         window.btnLoadBDPath();
         QCOMPARE(window.refusals.size(), 1);
-        QVERIFY(window.playback().playingSource().isEmpty() && window.playback().isStopped());
+        QVERIFY(window.playback().playingSource().path.isEmpty() && window.playback().isStopped());
 
         // The real refusal box, placed a third into the window and dismissed here.
         window.realRefusal = true;
@@ -415,11 +415,11 @@ private slots:
         window.filesAnswer = {b};
         window.btnOpenFile();
         window.addFiles({a, b, c}); // b is listed already; a, the first, plays
-        QCOMPARE(window.playback().playingSource(), a);
-        QCOMPARE(window.playback().mediaLength(), 1LL);
+        QCOMPARE(window.playback().playingSource().path, a);
+        QCOMPARE(window.playback().currentSource().length, 1LL);
         window.appendPlayListRows({PLAY_LIST_INFO{1, "/", ""}, PLAY_LIST_INFO{2, "/mnt", ""}});
         window.addFiles({b}); // plays again, no row
-        QCOMPARE(window.playback().mediaLength(), 2LL);
+        QCOMPARE(window.playback().currentSource().length, 2LL);
         QCOMPARE(loggedCalls(probeLog).size(), 5);
         const QStringList texts{"    b.mp4", "    a clip.mkv", "    c.mp4", "    /", "    /mnt"};
         auto* table = window.part<QTableWidget>("playListTable");
@@ -439,7 +439,7 @@ private slots:
         }
         QVERIFY(marked(0)); // b plays
         window.PlayListItemDoubleClick(2, 0);
-        QCOMPARE(window.playback().playingSource(), c);
+        QCOMPARE(window.playback().playingSource().path, c);
         QVERIFY(marked(2));
     }
 
@@ -452,17 +452,17 @@ private slots:
         window.addFiles({a});
         const PlaybackController& playback = window.playback();
         window.PlayPre(); // first entry: nothing, keeps playing
-        QVERIFY(playback.playingSource() == a && !playback.isStopped());
+        QVERIFY(playback.playingSource().path == a && !playback.isStopped());
         window.PlayNext();
-        QCOMPARE(playback.playingSource(), b);
+        QCOMPARE(playback.playingSource().path, b);
         window.PlayNext(); // into the DVD entry, reopened as a folder
-        QVERIFY(playback.playingSource() == dvd && playback.sourceKind() == SourceKind::Dvd);
+        QVERIFY(playback.playingSource().path == dvd && playback.currentSource().kind == SourceKind::Dvd);
         window.PlayPre();
-        QVERIFY(playback.playingSource() == b && playback.sourceKind() == SourceKind::File);
+        QVERIFY(playback.playingSource().path == b && playback.currentSource().kind == SourceKind::File);
         window.PlayListItemDoubleClick(7, 0); // no such cell: not even a stop
         QVERIFY(!playback.isStopped());
         window.PlayListItemDoubleClick(0, 0);
-        QCOMPARE(playback.playingSource(), a);
+        QCOMPARE(playback.playingSource().path, a);
         QCOMPARE(window.playListModel().size(), 3);
     }
 
@@ -488,11 +488,10 @@ private slots:
         info.titles = {
             DiscTitle{1, key, 0, "", {ClipInfo{0, 0, 1500, ""}, ClipInfo{0, 0, 2999, ""}}, {}, {}, {}}};
         window.discModel().load(info);
-        window.playback().setSourceKey(key);
-        window.addBluRayTitle();
+        window.addBluRayTitle(key);
         QCOMPARE(engineFolders(1).size(), 1);
         window.addBluRayTitle();
-        QCOMPARE(window.playback().playingSource(), disc);
+        QCOMPARE(window.playback().playingSource().path, disc);
         QCOMPARE(engineFolders(2).size(), 2);
         // The engine runs in the disc's stream folder, and so do later engines
         // until another disc plays; the player itself stays where it was.
@@ -501,8 +500,7 @@ private slots:
         QCOMPARE(engineFolders(3), QStringList(3, streams));
         QCOMPARE(QDir::currentPath(), playerFolder);
 
-        window.playback().setSourceKey(disc + "/unknown"); // in no table: the key itself, length 0
-        window.addBluRayTitle();
+        window.addBluRayTitle(disc + "/unknown"); // in no table: the key itself, length 0
         const QList<PLAY_LIST_INFO>& entries = window.playListModel().entries();
         QCOMPARE(entries.size(), 3);
         QCOMPARE(entries[0].kind, 2);

@@ -77,11 +77,11 @@ private slots:
         QCOMPARE(entries.size(), 2);
         QCOMPARE(entries[0].duration, QStringLiteral("00:00:03"));
         QCOMPARE(entries[1].duration, QStringLiteral("00:00:05"));
-        QCOMPARE(playback.mediaLength(), 3LL);
+        QCOMPARE(playback.currentSource().length, 3LL);
         QTRY_VERIFY2_WITH_TIMEOUT(plays(), "first clip plays", 15000);
         QVERIFY(lastArguments().contains(a));
         window.PlayNext();
-        QCOMPARE(playback.mediaLength(), 5LL);
+        QCOMPARE(playback.currentSource().length, 5LL);
         QTRY_VERIFY2_WITH_TIMEOUT(plays(), "second clip plays", 15000);
         QVERIFY(lastArguments().contains(b));
 
@@ -89,7 +89,7 @@ private slots:
         window.btnLoadBDPath();
         QCOMPARE(entries.value(2).kind, 1);
         // The length comes from the engine's first answer (4 s authored).
-        QTRY_VERIFY_WITH_TIMEOUT(playback.mediaLength() >= 3 && playback.mediaLength() <= 5, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(playback.currentSource().length >= 3 && playback.currentSource().length <= 5, 15000);
         QTRY_VERIFY2_WITH_TIMEOUT(plays(), "DVD plays", 15000);
         const QStringList args = lastArguments();
         QVERIFY(args.contains("dvd://1"));

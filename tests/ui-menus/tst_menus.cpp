@@ -15,6 +15,7 @@
 
 #include "MenusTestSupport.h"
 #include "common/FakeEngine.h"
+#include "common/Playback.h"
 #include "config/LanguageManager.h"
 #include "engine/EngineSession.h"
 #include "util/WebPages.h"
@@ -48,9 +49,7 @@ class TestMenus : public QObject {
         const QString clip = home->path("clip.mkv");
         QVERIFY(writeBytes(clip, "not really a video"));
         window.setEnginePath(FakeEngine::program());
-        window.playback().setSourceKind(SourceKind::File);
-        window.playback().setCurrentSource(clip);
-        window.playback().setMediaLength(length);
+        window.playback().setSource(sourceAt(clip, SourceKind::File, length));
         window.VideoPlay();
         QVERIFY(fake.waitForStart());
     }
@@ -168,7 +167,7 @@ private slots:
         emit menu(window, "fileMenu")->triggered(played);
         QVERIFY(fake.waitForStart());
         QVERIFY(fake.arguments().contains(clip));
-        QCOMPARE(window.playback().currentSource(), clip);
+        QCOMPARE(window.playback().currentSource().path, clip);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -192,7 +191,6 @@ private slots:
         AnsweredWindow window;
         window.setupWindow();
         auto* volume = window.part<QSlider>("volumeSlider");
-        window.playback().setSourceKind(SourceKind::File);
         window.BDControlsMenu(playPauseEntry(window));
         QCOMPARE(window.fileDialogs, 1); // nothing current: the file dialog
         window.BDControlsMenu(entry(window, "controlsMenu", "VolumeUp"));
@@ -271,13 +269,12 @@ private slots:
         window.BDControlsMenu(chapter);
         QVERIFY(fake.waitForCommand("seek 61 2"));
         QCOMPARE(window.playback().playClockMs(), qint64(61000));
-        QVERIFY(!window.playback().titleChosen());
+        QVERIFY(!window.playback().currentSource().titleChosen);
 
-        window.playback().setSourceKind(SourceKind::File);
         window.BDControlsMenu(title);
-        QCOMPARE(window.playback().sourceKind(), SourceKind::BluRay);
-        QCOMPARE(window.playback().sourceKey(), info.path);
-        QVERIFY(window.playback().titleChosen());
+        QCOMPARE(window.playback().currentSource().kind, SourceKind::BluRay);
+        QCOMPARE(window.playback().currentSource().titleKey, info.path);
+        QVERIFY(window.playback().currentSource().titleChosen);
         QVERIFY(fake.waitForCommand("q"));
     }
 
@@ -424,10 +421,10 @@ private slots:
         if (state == "paused")
             window.pausePlayback();
         if (state == "disc") {
-            window.playback().setSourceKind(SourceKind::BluRay);
+            window.playback().open(sourceAt(home->path("clip.mkv"), SourceKind::BluRay, 100), OpenMode::Anew);
             window.Navigation();
         }
-        QPointer<QProcess> engine = window.playback().session()->findChild<QProcess*>();
+        QPointer<QProcess> engine = mplayerSession(window.playback()).findChild<QProcess*>();
         QVERIFY(engine);
         QPointer<QLabel> surface = window.part<QLabel>("videoSurface");
         bool engineAliveWhenSurfaceWent = false;

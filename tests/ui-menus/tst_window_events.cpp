@@ -14,6 +14,7 @@
 
 #include "MenusTestSupport.h"
 #include "common/FakeEngine.h"
+#include "common/Playback.h"
 #include "common/Sliders.h"
 #include "engine/EngineSession.h"
 
@@ -46,9 +47,7 @@ class TestWindowEvents : public QObject {
 
     void play(DRUI& window) {
         window.setEnginePath(FakeEngine::program());
-        window.playback().setSourceKind(SourceKind::File);
-        window.playback().setCurrentSource(clip);
-        window.playback().setMediaLength(100);
+        window.playback().setSource(sourceAt(clip, SourceKind::File, 100));
         window.VideoPlay();
     }
 
@@ -114,8 +113,7 @@ private slots:
         QVERIFY(window.isFullScreenMode());
         // A round trip proves the engine has read everything sent before (a
         // marker only this test sends: the polls also ask for the length).
-        window.writeEngine("marker after keys\n");
-        QVERIFY(fake.waitForCommand("marker after keys"));
+        QVERIFY(engineCaughtUp(window.playback(), fake));
         for (const QByteArray& command : fake.commands().mid(before))
             QVERIFY2(!command.startsWith("seek") && !command.startsWith("screenshot") &&
                          !command.contains("volume") && command != "pause",
@@ -163,7 +161,6 @@ private slots:
         showActive(window);
         auto* volume = window.part<QSlider>("volumeSlider");
         // Before the video page: only the entries enabled at start act.
-        window.playback().setSourceKind(SourceKind::File);
         for (Qt::Key key : {Qt::Key_Right, Qt::Key_S, Qt::Key_F})
             QTest::keyClick(&window, key);
         QVERIFY(!window.playback().hasEngine());
@@ -214,7 +211,7 @@ private slots:
         if (state == "fullscreen")
             window.FullScreenBtn();
         if (state == "disc page") {
-            window.playback().setSourceKind(SourceKind::BluRay);
+            window.playback().open(sourceAt(clip, SourceKind::BluRay, 100), OpenMode::Anew);
             window.Navigation();
             QCOMPARE(shownPage(window), QStringLiteral("discPage"));
         }
@@ -257,7 +254,7 @@ private slots:
         QVERIFY(forward->isEnabled());
 
         // A disc: navigation follows the kind, the label shows the disc name.
-        window.playback().setSourceKind(SourceKind::BluRay);
+        window.playback().setSource(sourceAt(QString(), SourceKind::BluRay));
         window.part<QLabel>("discNameLabel")->setText("MY DISC");
         window.playback().showPage(Page::Video);
         QVERIFY(navigation->isEnabled());
@@ -284,7 +281,7 @@ private slots:
         // Hovering elsewhere moves the highlight; the page puts the choices back.
         audio->setActiveAction(nullptr);
         subtitles->setActiveAction(nullptr);
-        window.playback().setSourceKind(SourceKind::BluRay);
+        window.playback().setSource(sourceAt(QString(), SourceKind::BluRay));
         window.playback().showPage(Page::Disc);
         QCOMPARE(audio->activeAction(), japanese);
         QCOMPARE(subtitles->activeAction(), off);
@@ -340,7 +337,7 @@ private slots:
         delete remote;
         QVERIFY(window.refusals.isEmpty());
         QVERIFY(!window.playback().hasEngine());
-        QVERIFY(window.playback().currentSource().isEmpty());
+        QVERIFY(window.playback().currentSource().path.isEmpty());
 
         QTemporaryDir plain;
         auto* folder = new QMimeData;
@@ -357,7 +354,7 @@ private slots:
         delete files;
         QVERIFY(fake.waitForStart());
         QVERIFY(fake.arguments().contains(clip));
-        QCOMPARE(window.playback().currentSource(), clip);
+        QCOMPARE(window.playback().currentSource().path, clip);
         QVERIFY(window.playListModel().size() <= 1);
     }
 
@@ -373,7 +370,7 @@ private slots:
         window.setupWindow();
         showActive(window);
         startPlaying(window, fake);
-        QPointer<QProcess> engine = window.playback().session()->findChild<QProcess*>();
+        QPointer<QProcess> engine = mplayerSession(window.playback()).findChild<QProcess*>();
         QVERIFY(engine);
         const qint64 pid = engine->processId();
         QVERIFY(pid > 0);
