@@ -18,10 +18,10 @@ enum class Pausing { Resumes, Keeps };
 // What a start needs besides the source.
 struct EngineStart {
     Source source;
-    quint64 windowId = 0;    // the window the engine draws into
-    QString shotFolder;      // where the engine writes screenshots (trailing separator)
-    QString workingFolder;   // empty: the player's own
-    int volume = 50;         // set before anything plays
+    quint64 windowId = 0;  // the window the engine draws into
+    QString shotFolder;    // where the engine writes screenshots (trailing separator)
+    QString workingFolder; // empty: the player's own
+    int volume = 50;       // set before anything plays
 };
 
 class Engine : public QObject {

@@ -56,7 +56,7 @@ public:
     void seekForward();
     void seekBackward();
     void seekToChapter(qint64 startMs);
-    void endEngine();                            // quit, then kill after a short grace
+    void endEngine(); // quit, then kill after a short grace
     void refreshRecentFilesMenu();
     void loadDiscFolder(const QString& folder);
     void buildDiscMenus(const QString& folder);

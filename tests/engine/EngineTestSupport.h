@@ -77,9 +77,7 @@ struct Rig {
     }
     // Everything written before this call has reached the engine: a poll
     // sent after it has arrived.
-    bool roundTrip() {
-        return engineCaughtUp(c, fake);
-    }
+    bool roundTrip() { return engineCaughtUp(c, fake); }
     bool timerActive() const { return refreshTimer(c)->isActive(); }
     // A screenshot report as if the engine had printed it.
     void feed(const QByteArray& line) { emit mplayerSession(c).screenshotReported(line + '\n'); }

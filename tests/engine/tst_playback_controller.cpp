@@ -135,16 +135,18 @@ void PlaybackControllerTest::everyEndOnce_data() {
     QTest::addColumn<QString>("engineIntent");
     QTest::addColumn<Page>("page");
     QTest::newRow("stop") << "stop" << SourceKind::File << EndReason::Stopped << "quit" << Page::Start;
-    QTest::newRow("stop while paused") << "pause stop" << SourceKind::File << EndReason::Stopped << "quit"
-                                       << Page::Start;
-    QTest::newRow("end of file") << "eof" << SourceKind::File << EndReason::EndOfFile << "quit" << Page::Start;
+    QTest::newRow("stop while paused")
+        << "pause stop" << SourceKind::File << EndReason::Stopped << "quit" << Page::Start;
+    QTest::newRow("end of file") << "eof" << SourceKind::File << EndReason::EndOfFile << "quit"
+                                 << Page::Start;
     QTest::newRow("engine dies") << "dies" << SourceKind::Dvd << EndReason::EngineFailed << "quit"
                                  << Page::Start;
-    QTest::newRow("back from a file") << "navigate" << SourceKind::File << EndReason::Navigated << "quit"
-                                      << Page::Start;
+    QTest::newRow("back from a file")
+        << "navigate" << SourceKind::File << EndReason::Navigated << "quit" << Page::Start;
     QTest::newRow("back to the disc page")
         << "navigate" << SourceKind::BluRay << EndReason::Navigated << "quit" << Page::Disc;
-    QTest::newRow("window closes") << "close" << SourceKind::File << EndReason::Closed << "end" << Page::Start;
+    QTest::newRow("window closes") << "close" << SourceKind::File << EndReason::Closed << "end"
+                                   << Page::Start;
 }
 
 // However a playback ends, it ends once: the engine goes as the reason asks,
@@ -158,8 +160,9 @@ void PlaybackControllerTest::everyEndOnce() {
     QList<QPair<QByteArray, QString>> entries; // outlives the controller, which reports to its end
     FakeRig rig;
     PlaybackController& c = rig.c;
-    connect(&c, &PlaybackController::playPauseEntryChanged, this,
-            [&](const char* key, const QString& data) { entries.append({key, data}); });
+    connect(&c, &PlaybackController::playPauseEntryChanged, this, [&](const char* key, const QString& data) {
+        entries.append({key, data});
+    });
     const QString path = rig.play("end", 125, kind);
     c.clickSeek(40);
     rig.engine->take();
@@ -233,8 +236,8 @@ void PlaybackControllerTest::sourcesCarryNothingOver() {
     c.open(title, OpenMode::Anew);
     c.open(rig.source("next.mkv", 60), OpenMode::PauseOrResume);
     emit rig.engine->videoStarted();
-    QCOMPARE(rig.engine->take(), (QStringList{"start DISC volume 50 from 1200", "discard",
-                                              "start next.mkv volume 50 from 0"}));
+    QCOMPARE(rig.engine->take(),
+             (QStringList{"start DISC volume 50 from 1200", "discard", "start next.mkv volume 50 from 0"}));
     QCOMPARE(c.playClockMs(), qint64(0));
     QVERIFY(!rig.engine->lastStart.source.titleChosen);
     QCOMPARE(rig.engine->lastStart.workingFolder, rig.media.path());
@@ -404,8 +407,8 @@ void PlaybackControllerTest::streamsAtVideoStart_data() {
     QTest::newRow("audio after subtitle not counted") << "PasaV" << 0 << QList<int>{1} << QList<int>{1};
     QTest::newRow("Playing starts the count again") << "aasPaV" << 0 << QList<int>{1} << QList<int>{};
     QTest::newRow("menu of matching size kept") << "PaV" << 2 << QList<int>{} << QList<int>{};
-    QTest::newRow("second video start keeps the rebuilt menu") << "PaaVV" << 0 << QList<int>{2}
-                                                               << QList<int>{};
+    QTest::newRow("second video start keeps the rebuilt menu")
+        << "PaaVV" << 0 << QList<int>{2} << QList<int>{};
     QTest::newRow("capped at 100") << QString(150, 'a') + QString(150, 's') + "V" << 0 << QList<int>{100}
                                    << QList<int>{100};
 }

@@ -344,6 +344,11 @@ void DiscMenusTest::entriesThatPlay() {
     // The engine runs in the disc's stream folder; the player stays where it was.
     QCOMPARE(engineFolder(), QFileInfo(choices + "/BDMV/STREAM").canonicalFilePath());
     QCOMPARE(QDir::currentPath(), playerFolder);
+    // The chapter belongs to this title: a source opened next starts at its own start.
+    QTemporaryDir dvd;
+    window->addDvdFolder(dvd.path());
+    QCOMPARE(window->playback().playingSource().path, dvd.path());
+    QCOMPARE(window->playback().playClockMs(), qint64(0));
 }
 
 void DiscMenusTest::chapterStepsWithinTheTitle() {

@@ -89,7 +89,8 @@ private slots:
         window.btnLoadBDPath();
         QCOMPARE(entries.value(2).kind, 1);
         // The length comes from the engine's first answer (4 s authored).
-        QTRY_VERIFY_WITH_TIMEOUT(playback.currentSource().length >= 3 && playback.currentSource().length <= 5, 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(playback.currentSource().length >= 3 && playback.currentSource().length <= 5,
+                                 15000);
         QTRY_VERIFY2_WITH_TIMEOUT(plays(), "DVD plays", 15000);
         const QStringList args = lastArguments();
         QVERIFY(args.contains("dvd://1"));
