@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QTableWidget>
 
-#include <algorithm>
+#include <iterator>
 
 #include "config/LanguageManager.h"
 #include "ui/DRUI.h"
@@ -50,7 +50,7 @@ QString CommandRow::caption() const {
 const CommandTable::Rows& CommandTable::rows() {
     using M = MenuId;
     using P = Placement;
-    static const Rows table = {{
+    static const CommandRow table[] = {
         {Command::OpenFile, M::File, P::Entry, "MainWnd/OpenFile", true, "Open File", nullptr, true,
          keepsState, run<&DRUI::btnOpenFile>},
         {Command::OpenDisc, M::File, P::Entry, "MainWnd/OpenDisc", true, "Open Disc", nullptr, true,
@@ -145,16 +145,16 @@ const CommandTable::Rows& CommandTable::rows() {
          run<&DRUI::btnSupportSlot>},
         {Command::Language, M::Help, P::Submenu, "MainWnd/Language", false, "Language", nullptr, true,
          keepsState, nullptr},
-    }};
+    };
+    static_assert(std::size(table) == kCommandCount, "one row per command");
     return table;
 }
 
-const CommandRow& CommandTable::row(Command id) {
-    const Rows& table = rows();
-    const auto found =
-        std::find_if(table.begin(), table.end(), [id](const CommandRow& row) { return row.id == id; });
-    Q_ASSERT(found != table.end()); // every command has its row: the table is as long as the enum
-    return *found;
+const CommandRow* CommandTable::row(Command id) {
+    for (const CommandRow& row : rows())
+        if (row.id == id)
+            return &row;
+    return nullptr;
 }
 
 const CommandRow* CommandTable::find(MenuId menu, QStringView data) {

@@ -11,7 +11,6 @@
 #include <QString>
 #include <QStringView>
 
-#include <array>
 #include <optional>
 
 #include "engine/PlaybackController.h"
@@ -89,7 +88,7 @@ struct CommandRow {
     const char* data;       // the entry's data, what its handler dispatches on
     const char* shortcut;   // a key for QKeySequence, or nullptr
     bool enabledAtStart;
-    // The entry's enabled state in `context`; nothing: it keeps what it has.
+    // The entry's enabled state in `context`; nothing (or no rule): it keeps what it has.
     std::optional<bool> (*enabledWhen)(const CommandContext& context);
     void (*action)(DRUI& window); // nullptr: the entry itself does nothing (a submenu)
 
@@ -100,10 +99,11 @@ struct CommandRow {
 
 class CommandTable {
 public:
-    using Rows = std::array<CommandRow, kCommandCount>;
+    using Rows = CommandRow[kCommandCount];
     // Every row, menus in strip order, each menu's rows in menu order.
     static const Rows& rows();
-    static const CommandRow& row(Command id);
+    // The row of `id`; nullptr only in a table that lacks it.
+    static const CommandRow* row(Command id);
     // The row of `menu` whose data is `data`; nullptr when none is (an entry
     // that comes and goes).
     static const CommandRow* find(MenuId menu, QStringView data);

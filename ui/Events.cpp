@@ -53,7 +53,7 @@ void DRUI::updateMenuStates() {
     const CommandContext context{page, controller->state(), disc};
     for (const CommandRow& row : CommandTable::rows()) {
         QAction* action = commandActions[int(row.id)];
-        if (!action)
+        if (!action || !row.enabledWhen)
             continue;
         if (const std::optional<bool> enabled = row.enabledWhen(context))
             action->setEnabled(*enabled);

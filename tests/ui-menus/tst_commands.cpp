@@ -88,17 +88,19 @@ private slots:
         QTest::addColumn<QString>("language");
         QTest::addColumn<int>("command");
         for (const LanguageManager::Language& language : LanguageManager::instance().languages())
-            for (int command = 0; command < kCommandCount; ++command)
-                QTest::addRow("%s %s", qPrintable(language.first.mid(1)),
-                              CommandTable::row(Command(command)).data)
+            for (int command = 0; command < kCommandCount; ++command) {
+                const CommandRow* row = CommandTable::row(Command(command));
+                QTest::addRow("%s %s", qPrintable(language.first.mid(1)), row ? row->data : "(no row)")
                     << language.first << command;
+            }
     }
 
     void everyCommandInEveryLanguage() {
         QFETCH(QString, language);
         QFETCH(int, command);
-        const CommandRow& row = CommandTable::row(Command(command));
-        QCOMPARE(int(row.id), command); // each command has a row of its own
+        // Each command has a row of its own (the table is as long as the list of commands).
+        QVERIFY(CommandTable::row(Command(command)));
+        const CommandRow& row = *CommandTable::row(Command(command));
 
         // In this language's own file (no caption from elsewhere), not blank.
         IniFile file;
@@ -131,8 +133,8 @@ private slots:
         QCOMPARE(w.ran, QList<int>{command});
 
         if (playEntry) {
-            entry->setText(CommandTable::row(Command::Play).caption());
-            entry->setData(CommandTable::row(Command::Play).dataText());
+            entry->setText(CommandTable::row(Command::Play)->caption());
+            entry->setData(CommandTable::row(Command::Play)->dataText());
         }
     }
 };
