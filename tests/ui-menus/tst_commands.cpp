@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFontMetrics>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -115,6 +116,12 @@ private slots:
         const bool playEntry = row.placement == Placement::PlayEntry;
         QAction* entry = playEntry ? playPauseEntry(w) : entryWithData(menu, row.dataText());
         QVERIFY2(entry, row.data);
+        const auto restore = qScopeGuard([&] {
+            if (playEntry) {
+                entry->setText(CommandTable::row(Command::Play)->caption());
+                entry->setData(CommandTable::row(Command::Play)->dataText());
+            }
+        });
         if (playEntry) { // what the window shows while playback runs or pauses
             entry->setText(row.caption());
             entry->setData(row.dataText());
@@ -131,11 +138,6 @@ private slots:
         w.ran.clear();
         emit menu->triggered(entry);
         QCOMPARE(w.ran, QList<int>{command});
-
-        if (playEntry) {
-            entry->setText(CommandTable::row(Command::Play)->caption());
-            entry->setData(CommandTable::row(Command::Play)->dataText());
-        }
     }
 };
 
