@@ -7,11 +7,16 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <functional>
+#include <initializer_list>
 #include <optional>
+#include <utility>
 
 #include "config/RecentFiles.h"
 #include "engine/PlaybackController.h"
@@ -20,6 +25,7 @@
 #include "media/PlayListInfo.h"
 #include "media/PlayListModel.h"
 #include "media/ProbeBatch.h"
+#include "ui/Commands.h"
 
 class QAction;
 class QBoxLayout;
@@ -42,6 +48,8 @@ class QWidget;
 
 class DRUI : public QMainWindow {
     Q_OBJECT
+    // The menu commands' actions are this window's own operations.
+    friend class CommandTable;
 
 public:
     explicit DRUI(QWidget* parent = nullptr, Qt::WindowFlags flags = Qt::WindowFlags());
@@ -146,12 +154,14 @@ protected:
     virtual QString askDiscFolder();
     virtual void showRefusal(const QString& message);
     virtual int runPreferences(); // returns the dialog's result flag (0 confirmed)
+    // Carries out a menu command the handlers found; tests watch it.
+    virtual void runCommand(const CommandRow& row);
 
 private:
     // ---- construction (ui/MainWindow.cpp) ----
     void createWidgets();
     void createPlayListTable();
-    QPushButton* createBarButton(const QString& picture, const char* slot);
+    QPushButton* createBarButton(const QString& picture, void (DRUI::*slot)());
     void prepareDataFolder();
     void connectController();
 
@@ -163,6 +173,12 @@ private:
     void createAudioMenu(QPushButton* button);
     void createToolsMenu(QPushButton* button);
     void createHelpMenu(QPushButton* button);
+    // Adds the table's rows of `id` to `menu` in order; a submenu row hangs
+    // the submenu paired with its command.
+    void addCommands(QMenu* menu, MenuId id, std::initializer_list<std::pair<Command, QMenu*>> submenus = {});
+    // Runs the row of `id` whose data the entry carries; false when no row
+    // has it (an entry that comes and goes).
+    bool dispatchCommand(MenuId id, const QAction* action);
     // Enables the menu entries the page and the playback state allow.
     void updateMenuStates();
 
@@ -176,6 +192,8 @@ private:
     // there. True when taken, and then the slider must not see the press.
     bool clickSlider(QObject* slider, QEvent* event);
     void leaveFullScreen();
+    // The window at `client` size, frame included inside its screen's work area (ui/Tracks.cpp).
+    void resizeClient(QSize client);
     void stepPlayback(int direction);
     void openEntry(const PLAY_LIST_INFO& entry);
     // The disc model's title number and stream choices for a disc title source.
@@ -261,6 +279,7 @@ private:
     QMenu* helpMenu = nullptr;
     QMenu* languageMenu = nullptr;
     QList<QMenu*> topMenus; // parentless pop-ups of the current build, freed on rebuild
+    std::array<QPointer<QAction>, kCommandCount> commandActions; // the current build's entry of each row
     QAction* activeSubtitleAction = nullptr;
     QAction* activeAudioAction = nullptr;
     QList<QMenu*> discPopups; // popups of the current disc, replaced on every load

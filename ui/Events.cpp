@@ -25,13 +25,6 @@
 
 namespace {
 
-void enableAll(QMenu* menu) {
-    if (!menu)
-        return;
-    for (QAction* action : menu->actions())
-        action->setEnabled(true);
-}
-
 void makeActive(QAction* discEntry, QAction* active) {
     if (!discEntry || !active)
         return;
@@ -56,18 +49,16 @@ void DRUI::updateMenuStates() {
             discMenu->show();
         makeActive(discSubtitleAction, activeSubtitleAction);
         makeActive(discAudioAction, activeAudioAction);
-    } else if (page == Page::Video) {
-        if (controlsMenu) {
-            for (QAction* action : controlsMenu->actions()) {
-                const bool navigation = action->data().toString() == QLatin1String("Navigation");
-                action->setEnabled(!navigation || disc);
-            }
-        }
-        enableAll(videoMenu);
-        enableAll(audioMenu);
-        enableAll(toolsMenu);
-        if (snapshotAction)
-            snapshotAction->setEnabled(true);
+    }
+    const CommandContext context{page, controller->state(), disc};
+    for (const CommandRow& row : CommandTable::rows()) {
+        QAction* action = commandActions[int(row.id)];
+        if (!action || !row.enabledWhen)
+            continue;
+        if (const std::optional<bool> enabled = row.enabledWhen(context))
+            action->setEnabled(*enabled);
+    }
+    if (page == Page::Video) {
         if (nowPlayingLabel && !isAddingFiles()) { // the probes' progress shows there meanwhile
             const QString name = disc ? (discNameLabel ? discNameLabel->text() : QString())
                                       : QFileInfo(controller->currentSource().path).fileName();

@@ -213,7 +213,7 @@ QObject* DRUI::part(const QString& objectName) const {
     return nullptr;
 }
 
-QPushButton* DRUI::createBarButton(const QString& picture, const char* slot) {
+QPushButton* DRUI::createBarButton(const QString& picture, void (DRUI::*slot)()) {
     auto* button = new QPushButton(this);
     const QPixmap pixmap(picture);
     button->setIcon(QIcon(pixmap));
@@ -221,7 +221,7 @@ QPushButton* DRUI::createBarButton(const QString& picture, const char* slot) {
     button->setFixedSize(pixmap.size());
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
-    connect(button, SIGNAL(clicked()), this, slot);
+    connect(button, &QPushButton::clicked, this, slot);
     return button;
 }
 
@@ -296,11 +296,11 @@ void DRUI::createWidgets() {
     openFileButton =
         makeStartButton(caption("MainWnd/OpenFile"), QStringLiteral(":/image/MoviesFolder.png"), background);
     openFileButton->setObjectName(QStringLiteral("openFileButton"));
-    connect(openFileButton, SIGNAL(clicked()), this, SLOT(btnOpenFile()));
+    connect(openFileButton, &QPushButton::clicked, this, &DRUI::btnOpenFile);
     openFolderButton =
         makeStartButton(caption("MainWnd/OpenFolder"), QStringLiteral(":/image/disc.png"), background);
     openFolderButton->setObjectName(QStringLiteral("openFolderButton"));
-    connect(openFolderButton, SIGNAL(clicked()), this, SLOT(btnLoadBDPath()));
+    connect(openFolderButton, &QPushButton::clicked, this, &DRUI::btnLoadBDPath);
     startButtonColumn->addWidget(openFileButton);
     startButtonColumn->addSpacing(50);
     startButtonColumn->addWidget(openFolderButton);
@@ -343,7 +343,7 @@ void DRUI::createWidgets() {
     discMenu->setStyleSheet(QLatin1String(kzp::styles::discMenu));
     discMenu->setFont(calibri(20, true));
     makeTextWhite(discMenu);
-    connect(discMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDMenuOperate(QAction*)));
+    connect(discMenu, &QMenu::triggered, this, &DRUI::BDMenuOperate);
     discPlayMovieAction = discMenu->addAction(caption("MainWnd/PlayMovie"));
     discChapterAction = discMenu->addAction(caption("MainWnd/Chapter"));
     discAudioAction = discMenu->addAction(caption("MainWnd/Audio"));
@@ -401,9 +401,9 @@ void DRUI::createWidgets() {
     progressSlider->setEnabled(false);
     progressSlider->setStyleSheet(QLatin1String(kzp::styles::slider) +
                                   QLatin1String(kzp::styles::blackSlider));
-    connect(progressSlider, SIGNAL(sliderPressed()), this, SLOT(SliderPress()));
-    connect(progressSlider, SIGNAL(sliderMoved(int)), this, SLOT(SliderSeek(int)));
-    connect(progressSlider, SIGNAL(sliderReleased()), this, SLOT(SliderRelease()));
+    connect(progressSlider, &QSlider::sliderPressed, this, &DRUI::SliderPress);
+    connect(progressSlider, &QSlider::sliderMoved, this, &DRUI::SliderSeek);
+    connect(progressSlider, &QSlider::sliderReleased, this, &DRUI::SliderRelease);
     progressSlider->installEventFilter(this);
     lengthLabel = makeTimeLabel("lengthLabel");
     timeRow->addWidget(elapsedLabel);
@@ -429,13 +429,13 @@ void DRUI::createWidgets() {
 
     auto* transport = new QHBoxLayout;
     transport->setSpacing(0);
-    stopButton = createBarButton(QStringLiteral(":/image/stop.png"), SLOT(StopBtn()));
+    stopButton = createBarButton(QStringLiteral(":/image/stop.png"), &DRUI::StopBtn);
     stopButton->setObjectName(QStringLiteral("stopButton"));
-    playButton = createBarButton(QStringLiteral(":/image/play.png"), SLOT(VideoPlay()));
+    playButton = createBarButton(QStringLiteral(":/image/play.png"), &DRUI::VideoPlay);
     playButton->setObjectName(QStringLiteral("playButton"));
-    previousButton = createBarButton(QStringLiteral(":/image/pre.png"), SLOT(PlayPre()));
+    previousButton = createBarButton(QStringLiteral(":/image/pre.png"), &DRUI::PlayPre);
     previousButton->setObjectName(QStringLiteral("previousButton"));
-    nextButton = createBarButton(QStringLiteral(":/image/next.png"), SLOT(PlayNext()));
+    nextButton = createBarButton(QStringLiteral(":/image/next.png"), &DRUI::PlayNext);
     nextButton->setObjectName(QStringLiteral("nextButton"));
     for (QPushButton* button : {stopButton, playButton, previousButton, nextButton})
         transport->addWidget(button);
@@ -443,16 +443,16 @@ void DRUI::createWidgets() {
     barLayout->addStretch(4);
 
     auto* volumeRow = new QHBoxLayout;
-    volumeButton = createBarButton(QStringLiteral(":/image/volume.png"), SLOT(VolumeBtn()));
+    volumeButton = createBarButton(QStringLiteral(":/image/volume.png"), &DRUI::VolumeBtn);
     volumeButton->setObjectName(QStringLiteral("volumeButton"));
     volumeSlider = new QSlider(Qt::Horizontal, buttonBar);
     volumeSlider->setObjectName(QStringLiteral("volumeSlider"));
     volumeSlider->setRange(0, 100);
     volumeSlider->setValue(50);
     volumeSlider->setStyleSheet(QLatin1String(kzp::styles::slider));
-    connect(volumeSlider, SIGNAL(sliderMoved(int)), this, SLOT(VolumeSliderSeek(int)));
+    connect(volumeSlider, &QSlider::sliderMoved, this, &DRUI::VolumeSliderSeek);
     volumeSlider->installEventFilter(this);
-    fullScreenButton = createBarButton(QStringLiteral(":/image/fullscreen.png"), SLOT(FullScreenBtn()));
+    fullScreenButton = createBarButton(QStringLiteral(":/image/fullscreen.png"), &DRUI::FullScreenBtn);
     fullScreenButton->setObjectName(QStringLiteral("fullScreenButton"));
     volumeRow->addWidget(volumeButton);
     volumeRow->addWidget(volumeSlider);

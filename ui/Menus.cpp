@@ -1,6 +1,7 @@
-// The menu strip's six buttons, their menus and the handlers of the File,
-// Controls, Tools and Help menus. Entries carry their meaning in their data;
-// handlers never look at captions, which change with the language.
+// The menu strip's six buttons, their menus built from the command table
+// (ui/Commands.h) and the handlers of the File, Controls, Tools and Help
+// menus. Entries carry their meaning in their data; handlers never look at
+// captions, which change with the language.
 
 #include "ui/DRUI.h"
 
@@ -15,8 +16,6 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
-#include <QSlider>
-#include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
 
@@ -127,41 +126,57 @@ void attachMenu(QPushButton* button, QMenu* menu) {
 
 } // namespace
 
+void DRUI::addCommands(QMenu* menu, MenuId id, std::initializer_list<std::pair<Command, QMenu*>> submenus) {
+    for (const CommandRow& row : CommandTable::rows()) {
+        if (row.menu != id || row.placement == Placement::PlayEntry)
+            continue;
+        QAction* action = nullptr;
+        if (row.placement == Placement::Submenu) {
+            for (const auto& [command, submenu] : submenus)
+                if (command == row.id)
+                    action =
+                        addSubmenuEntry(menu, submenu, row.caption(), row.dataText(), row.enabledAtStart);
+        } else {
+            action = addEntry(menu, row.caption(), row.dataText(), row.enabledAtStart, row.shortcut);
+        }
+        commandActions[int(row.id)] = action;
+    }
+}
+
+bool DRUI::dispatchCommand(MenuId id, const QAction* action) {
+    const CommandRow* row = CommandTable::find(id, action->data().toString());
+    if (!row)
+        return false;
+    runCommand(*row);
+    return true;
+}
+
+void DRUI::runCommand(const CommandRow& row) {
+    if (row.action)
+        row.action(*this);
+}
+
 void DRUI::createFileMenu(QPushButton* button) {
     fileMenu = new QMenu;
     fileMenu->setObjectName(QStringLiteral("fileMenu"));
     topMenus.append(fileMenu);
-    addEntry(fileMenu, caption("MainWnd/OpenFile") + QStringLiteral("..."), QStringLiteral("Open File"));
-    addEntry(fileMenu, caption("MainWnd/OpenDisc") + QStringLiteral("..."), QStringLiteral("Open Disc"));
     recentFilesMenu = new QMenu(this);
     recentFilesMenu->setObjectName(QStringLiteral("recentFilesMenu"));
     topMenus.append(recentFilesMenu); // freed with this build's menus
-    recentFilesAction = addSubmenuEntry(fileMenu, recentFilesMenu, caption("MainWnd/RecentFiles"),
-                                        QStringLiteral("Recent Files"), true);
-    addEntry(fileMenu, caption("MainWnd/Eject"), QStringLiteral("Eject"));
-    addEntry(fileMenu, caption("MainWnd/Close"), QStringLiteral("Close"));
+    addCommands(fileMenu, MenuId::File, {{Command::RecentFiles, recentFilesMenu}});
+    recentFilesAction = commandActions[int(Command::RecentFiles)];
 
     recentFiles.load(dataFolderPath() + QLatin1String(kRecentFileName));
     refreshRecentFilesMenu();
 
     attachMenu(button, fileMenu);
-    connect(fileMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDFileMenu(QAction*)));
+    connect(fileMenu, &QMenu::triggered, this, &DRUI::BDFileMenu);
 }
 
 void DRUI::createControlsMenu(QPushButton* button) {
     controlsMenu = new QMenu;
     controlsMenu->setObjectName(QStringLiteral("controlsMenu"));
     topMenus.append(controlsMenu);
-    playPauseAction = addEntry(controlsMenu, caption("MainWnd/Play"), QStringLiteral("Play"), true, "Space");
-    addEntry(controlsMenu, caption("MainWnd/Stop"), QStringLiteral("Stop"));
-    addEntry(controlsMenu, caption("MainWnd/Previous"), QStringLiteral("Pre"), false);
-    addEntry(controlsMenu, caption("MainWnd/Next"), QStringLiteral("Next"), false);
-    addEntry(controlsMenu, caption("MainWnd/Forward"), QStringLiteral("Forward"), false, "Right");
-    addEntry(controlsMenu, caption("MainWnd/Backward"), QStringLiteral("Backward"), false, "Left");
-    addEntry(controlsMenu, caption("MainWnd/VolumeUp"), QStringLiteral("VolumeUp"), true, "Up");
-    addEntry(controlsMenu, caption("MainWnd/VolumeDown"), QStringLiteral("VolumeDown"), true, "Down");
-    addEntry(controlsMenu, caption("MainWnd/NavigationPanel"), QStringLiteral("Navigation"), false, "P");
-
     titleMenu = new QMenu(this);
     titleMenu->setObjectName(QStringLiteral("titleMenu"));
     chapterMenu = new QMenu(this);
@@ -172,22 +187,18 @@ void DRUI::createControlsMenu(QPushButton* button) {
         menu->setAttribute(Qt::WA_TranslucentBackground);
         menu->setStyleSheet(QLatin1String(kzp::styles::titleMenu));
     }
-    addSubmenuEntry(controlsMenu, titleMenu, caption("MainWnd/Title"), QStringLiteral("Title"), false);
-    addSubmenuEntry(controlsMenu, chapterMenu, caption("MainWnd/Chapter"), QStringLiteral("Chapter"), false);
-    addEntry(controlsMenu, caption("MainWnd/FullScreen"), QStringLiteral("FullScreen"), false, "F");
+    addCommands(controlsMenu, MenuId::Controls,
+                {{Command::Title, titleMenu}, {Command::Chapter, chapterMenu}});
+    playPauseAction = commandActions[int(Command::Play)];
 
     attachMenu(button, controlsMenu);
-    connect(controlsMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDControlsMenu(QAction*)));
+    connect(controlsMenu, &QMenu::triggered, this, &DRUI::BDControlsMenu);
 }
 
 void DRUI::createVideoMenu(QPushButton* button) {
     videoMenu = new QMenu;
     videoMenu->setObjectName(QStringLiteral("videoMenu"));
     topMenus.append(videoMenu);
-    addEntry(videoMenu, caption("MainWnd/HalfSize"), QStringLiteral("HalfSize"), false);
-    addEntry(videoMenu, caption("MainWnd/NormalSize"), QStringLiteral("NormalSize"), false);
-    addEntry(videoMenu, caption("MainWnd/DoubleSize"), QStringLiteral("DoubleSize"), false);
-    addEntry(videoMenu, caption("MainWnd/Fit2Screen"), QStringLiteral("Fit2Screen"), false);
 
     videoTrackMenu = new QMenu(this);
     videoTrackMenu->setObjectName(QStringLiteral("videoTrackMenu"));
@@ -196,17 +207,15 @@ void DRUI::createVideoMenu(QPushButton* button) {
     QAction* video = addEntry(videoTrackMenu, caption("MainWnd/Video") + QStringLiteral(" 1"), 1);
     video->setCheckable(true);
     video->setChecked(true);
-    addSubmenuEntry(videoMenu, videoTrackMenu, caption("MainWnd/VideoTrack"), QStringLiteral("VideoTrack"),
-                    false);
 
     subtitleTrackMenu = new QMenu(this);
     subtitleTrackMenu->setObjectName(QStringLiteral("subtitleTrackMenu"));
     topMenus.append(subtitleTrackMenu);
-    addSubmenuEntry(videoMenu, subtitleTrackMenu, caption("MainWnd/SubtitleTrack"),
-                    QStringLiteral("SubtitleTrack"), false);
+    addCommands(videoMenu, MenuId::Video,
+                {{Command::VideoTrack, videoTrackMenu}, {Command::SubtitleTrack, subtitleTrackMenu}});
 
     attachMenu(button, videoMenu);
-    connect(videoMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDVideoMenu(QAction*)));
+    connect(videoMenu, &QMenu::triggered, this, &DRUI::BDVideoMenu);
 }
 
 void DRUI::createAudioMenu(QPushButton* button) {
@@ -217,8 +226,6 @@ void DRUI::createAudioMenu(QPushButton* button) {
     audioTrackMenu = new QMenu(this);
     audioTrackMenu->setObjectName(QStringLiteral("audioTrackMenu"));
     topMenus.append(audioTrackMenu);
-    addSubmenuEntry(audioMenu, audioTrackMenu, caption("MainWnd/AudioTrack"), QStringLiteral("AudioTrack"),
-                    false);
 
     audioChannelMenu = new QMenu(this);
     audioChannelMenu->setObjectName(QStringLiteral("audioChannelMenu"));
@@ -228,32 +235,28 @@ void DRUI::createAudioMenu(QPushButton* button) {
     stereo->setChecked(true);
     addEntry(audioChannelMenu, caption("MainWnd/Left"), QStringLiteral("Left"));
     addEntry(audioChannelMenu, caption("MainWnd/Right"), QStringLiteral("Right"));
-    addSubmenuEntry(audioMenu, audioChannelMenu, caption("MainWnd/AudioChannel"),
-                    QStringLiteral("AudioChannel"), false);
+    addCommands(audioMenu, MenuId::Audio,
+                {{Command::AudioTrack, audioTrackMenu}, {Command::AudioChannel, audioChannelMenu}});
 
     attachMenu(button, audioMenu);
-    connect(audioMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDAudioMenu(QAction*)));
+    connect(audioMenu, &QMenu::triggered, this, &DRUI::BDAudioMenu);
 }
 
 void DRUI::createToolsMenu(QPushButton* button) {
     toolsMenu = new QMenu;
     toolsMenu->setObjectName(QStringLiteral("toolsMenu"));
     topMenus.append(toolsMenu);
-    addEntry(toolsMenu, caption("MainWnd/PlayList") + QStringLiteral("..."), QStringLiteral("PlayList"));
-    addEntry(toolsMenu, caption("MainWnd/Preferences") + QStringLiteral("..."),
-             QStringLiteral("Preferences"));
-    snapshotAction = addEntry(toolsMenu, caption("MainWnd/Snapshot"), QStringLiteral("Snapshot"), false, "S");
+    addCommands(toolsMenu, MenuId::Tools);
+    snapshotAction = commandActions[int(Command::Snapshot)];
 
     attachMenu(button, toolsMenu);
-    connect(toolsMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDToolMenu(QAction*)));
+    connect(toolsMenu, &QMenu::triggered, this, &DRUI::BDToolMenu);
 }
 
 void DRUI::createHelpMenu(QPushButton* button) {
     helpMenu = new QMenu;
     helpMenu->setObjectName(QStringLiteral("helpMenu"));
     topMenus.append(helpMenu);
-    addEntry(helpMenu, caption("MainWnd/Help"), QStringLiteral("Help"));
-    addEntry(helpMenu, caption("MainWnd/Support"), QStringLiteral("Support"));
 
     languageMenu = new QMenu(this);
     languageMenu->setObjectName(QStringLiteral("languageMenu"));
@@ -268,25 +271,17 @@ void DRUI::createHelpMenu(QPushButton* button) {
             languageMenu->setDefaultAction(entry);
         }
     }
-    addSubmenuEntry(helpMenu, languageMenu, caption("MainWnd/Language"), QStringLiteral("Language"), true);
+    addCommands(helpMenu, MenuId::Help, {{Command::Language, languageMenu}});
 
     attachMenu(button, helpMenu);
-    connect(helpMenu, SIGNAL(triggered(QAction*)), this, SLOT(BDHelpMenu(QAction*)));
+    connect(helpMenu, &QMenu::triggered, this, &DRUI::BDHelpMenu);
 }
 
 void DRUI::BDFileMenu(QAction* action) {
-    if (!action)
+    if (!action || dispatchCommand(MenuId::File, action))
         return;
     const QString data = action->data().toString();
-    if (data == QLatin1String("Open File")) {
-        btnOpenFile();
-    } else if (data == QLatin1String("Open Disc")) {
-        btnLoadBDPath();
-    } else if (data == QLatin1String("Eject")) {
-        StopBtn();
-    } else if (data == QLatin1String("Close")) {
-        btnCloseSlot();
-    } else if (data == QLatin1String("Clear Menu")) {
+    if (data == QLatin1String("Clear Menu")) {
         // The entry being triggered is one of these: free them once its
         // signal has returned.
         if (recentFilesMenu) {
@@ -298,7 +293,7 @@ void DRUI::BDFileMenu(QAction* action) {
             }
         }
         recentFiles.clear();
-    } else if (!data.isEmpty() && data != QLatin1String("Recent Files")) {
+    } else if (!data.isEmpty()) {
         if (isAddingFiles())
             return;
         StopBtn();
@@ -325,71 +320,21 @@ void DRUI::BDControlsMenu(QAction* action) {
         addBluRayTitle(action->data().value<PLAY_LIST_INFO>().path, true);
         return;
     }
-
-    const QString data = action->data().toString();
-    if (data == QLatin1String("Play")) {
-        const Source& current = controller->currentSource();
-        if (current.kind == SourceKind::BluRay)
-            addBluRayTitle();
-        else if (current.kind == SourceKind::Dvd && !current.path.isEmpty())
-            addDvdFolder(current.path); // a folder: the probe would take it for a file
-        else if (!current.path.isEmpty())
-            addFiles(QStringList{current.path});
-        else
-            btnOpenFile();
-    } else if (data == QLatin1String("Pause")) {
-        pausePlayback();
-    } else if (data == QLatin1String("Resume")) {
-        resumePlayback();
-    } else if (data == QLatin1String("Stop")) {
-        StopBtn();
-    } else if (data == QLatin1String("Pre")) {
-        PlayPre();
-    } else if (data == QLatin1String("Next")) {
-        PlayNext();
-    } else if (data == QLatin1String("Forward")) {
-        seekForward();
-    } else if (data == QLatin1String("Backward")) {
-        seekBackward();
-    } else if (data == QLatin1String("VolumeUp")) {
-        if (volumeSlider) // never ask the engine for more than the slider shows
-            VolumeSliderSeek(qMin(volumeSlider->value() + 5, volumeSlider->maximum()));
-    } else if (data == QLatin1String("VolumeDown")) {
-        if (volumeSlider)
-            VolumeSliderSeek(volumeSlider->value() - 5);
-    } else if (data == QLatin1String("Navigation")) {
-        Navigation();
-    } else if (data == QLatin1String("FullScreen")) {
-        FullScreenBtn();
-    }
+    dispatchCommand(MenuId::Controls, action);
 }
 
 void DRUI::BDToolMenu(QAction* action) {
-    if (!action)
-        return;
-    const QString data = action->data().toString();
-    if (data == QLatin1String("PlayList")) {
-        if (playListTable)
-            playListTable->setVisible(playListTable->isHidden());
-    } else if (data == QLatin1String("Preferences")) {
-        runPreferences();
-    } else if (data == QLatin1String("Snapshot")) {
-        Snapshot();
-    }
+    if (action)
+        dispatchCommand(MenuId::Tools, action);
 }
 
 void DRUI::BDHelpMenu(QAction* action) {
-    if (!action)
+    if (!action || dispatchCommand(MenuId::Help, action))
         return;
     const QString data = action->data().toString();
-    if (data == QLatin1String("Help")) {
-        btnHelpSlot();
-    } else if (data == QLatin1String("Support")) {
-        btnSupportSlot();
-    } else if (data == QLatin1String("Language")) {
-        // The submenu's own entry: nothing to do.
-    } else if (!data.isEmpty()) {
-        // The rebuild empties the play list that the running addFiles() fills.
+    if (!data.isEmpty()) {
+        // A language entry. The rebuild empties the play list that the
+        // running addFiles() fills.
         if (isAddingFiles())
             return;
         LanguageManager::instance().switchLanguage(data);

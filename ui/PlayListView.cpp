@@ -67,8 +67,7 @@ void DRUI::createPlayListTable() {
     playListTable->setSelectionBehavior(QAbstractItemView::SelectRows);
     playListTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     playListTable->setStyleSheet(QStringLiteral("border:1px solid rgb(0, 0, 0);"));
-    connect(playListTable, SIGNAL(cellDoubleClicked(int, int)), this,
-            SLOT(PlayListItemDoubleClick(int, int)));
+    connect(playListTable, &QTableWidget::cellDoubleClicked, this, &DRUI::PlayListItemDoubleClick);
 }
 
 void DRUI::appendPlayListRows(const QList<PLAY_LIST_INFO>& entries) {

@@ -56,17 +56,12 @@ void DRUI::BDVideoMenu(QAction* action) {
             videoSurface->setVisible(action->data().toInt() != 0);
         selectOnly(videoTrackMenu, action);
     } else {
-        const QString size = action->data().toString();
-        if (size == QLatin1String("HalfSize")) {
-            resizeInsideWorkArea(this, QSize(500, 340));
-        } else if (size == QLatin1String("NormalSize")) {
-            resizeInsideWorkArea(this, QSize(1000, 680));
-        } else if (size == QLatin1String("DoubleSize")) {
-            resizeInsideWorkArea(this, QSize(2000, 1360));
-        } else if (size == QLatin1String("Fit2Screen")) {
-            setWindowState(Qt::WindowMaximized);
-        }
+        dispatchCommand(MenuId::Video, action); // the picture sizes
     }
+}
+
+void DRUI::resizeClient(QSize client) {
+    resizeInsideWorkArea(this, client);
 }
 
 void DRUI::BDAudioMenu(QAction* action) {
@@ -84,5 +79,7 @@ void DRUI::BDAudioMenu(QAction* action) {
         // An entry of unknown meaning sends nothing but is still checked.
         if (known ? controller->chooseChannel(side) : controller->hasEngine())
             selectOnly(audioChannelMenu, action);
+    } else {
+        dispatchCommand(MenuId::Audio, action);
     }
 }
