@@ -5,7 +5,7 @@
 #include <QtTest>
 
 #include "BlurayTestSupport.h"
-#include "common/FakeEngine.h"
+#include "common/IntentEngine.h"
 #include "common/Playback.h"
 #include "common/TestEnv.h"
 #include "ui/DRUI.h"
@@ -36,30 +36,27 @@ void DiscAfterFileTest::discPageAfterFile() {
     const QString file = dir.filePath("long film.mkv");
     QVERIFY(kzp::test::writeBytes(file, "not really a video"));
 
-    FakeEngine fake;
-    if (ends)
-        fake.setScript({"@wait get_time_pos", "Exiting... (End of file)"});
     DRUI window;
     window.setupWindow();
-    window.setEnginePath(FakeEngine::program());
+    IntentEngine* engine = IntentEngine::install(window.playback());
     window.playback().setSource(sourceAt(file, SourceKind::File, 6600));
     window.VideoPlay();
-    QVERIFY(fake.waitForCommand("volume 50 2"));
-    if (!ends)
+    if (ends)
+        emit engine->ended(true);
+    else
         window.StopBtn();
     auto* length = window.part<QLabel>("lengthLabel");
-    QTRY_COMPARE(length->text(), QStringLiteral(" 01:50:00")); // what played, once it ended
+    QCOMPARE(length->text(), QStringLiteral(" 01:50:00")); // what played, once it ended
 
     window.loadDiscFolder(sample);
     QCOMPARE(window.playback().page(), Page::Disc);
     QCOMPARE(length->text(), QStringLiteral(" 00:00:09"));
 
-    fake.setScript({});
-    fake.clearArguments();
+    engine->take();
     window.VideoPlay(); // the Play button
-    QVERIFY(fake.waitForStart());
-    QCOMPARE(fake.arguments().mid(fake.arguments().size() - 3),
-             (QStringList{"br://0", "-bluray-device", sample}));
+    QCOMPARE(engine->take().filter("start ").size(), 1);
+    QCOMPARE(engine->lastStart.source.path, sample);
+    QCOMPARE(engine->lastStart.source.kind, SourceKind::BluRay);
     QCOMPARE(window.playback().page(), Page::Video);
 }
 

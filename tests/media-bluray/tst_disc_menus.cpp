@@ -1,6 +1,6 @@
 // The disc page: its popups and their menu-bar mirrors, the stream choices it
-// records in the disc model, and what a choice in its menu plays (with the
-// fake engine). The tables themselves are tested with the disc model.
+// records in the disc model, and what a choice in its menu plays. The tables themselves are tested with the
+// disc model.
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -11,8 +11,10 @@
 
 #include "BlurayTestSupport.h"
 #include "common/FakeEngine.h"
+#include "common/IntentEngine.h"
 #include "common/Playback.h"
 #include "common/TestEnv.h"
+#include "engine/MPlayerEngine.h"
 #include "media/DiscScan.h"
 #include "ui/DRUI.h"
 
@@ -86,11 +88,10 @@ private:
     QAction* entry(DiscEntry which) const { return menu("discMenu")->actions().value(which); }
     QMenu* popup(DiscEntry which) const { return entry(which) ? entry(which)->menu<QMenu*>() : nullptr; }
     QMenu* menu(const QString& name) const { return window->part<QMenu>(name); }
-    QString engineFolder() const { return QString::fromLocal8Bit(kzp::test::readBytes(cwdLog).trimmed()); }
     QTemporaryDir dir;
-    QString sample, choices, bigDisc, cwdLog, playerFolder;
+    QString sample, choices, bigDisc, playerFolder;
     DRUI* window = nullptr;
-    FakeEngine* fake = nullptr;
+    IntentEngine* engine = nullptr;
 };
 
 QString DiscMenusTest::disc(const QString& name, const QList<QPair<QString, genbd::Playlist>>& playlists,
@@ -136,17 +137,9 @@ void DiscMenusTest::initTestCase() {
 }
 
 void DiscMenusTest::init() {
-    fake = new FakeEngine;
-    // The engine goes through a script that records the folder it runs in.
-    cwdLog = fake->dir.filePath("cwd.txt");
-    const QString wrapper = fake->dir.filePath("engine.sh");
-    QVERIFY(writeBytes(wrapper,
-                       "#!/bin/sh\npwd -P > '" + QFile::encodeName(cwdLog) + "'\nexec '" +
-                           QFile::encodeName(FakeEngine::program()) + "' \"$@\"\n",
-                       true));
     window = new DRUI;
     window->setupWindow();
-    window->setEnginePath(wrapper);
+    engine = IntentEngine::install(window->playback());
 }
 
 void DiscMenusTest::cleanup() {
@@ -154,8 +147,6 @@ void DiscMenusTest::cleanup() {
         window->endEngine();
     delete window;
     window = nullptr;
-    delete fake;
-    fake = nullptr;
 }
 
 void DiscMenusTest::popupsAndMirrors() {
@@ -215,7 +206,7 @@ void DiscMenusTest::discWithoutMetadataAudioOrTitles() {
     window->buildDiscMenus(disc("empty", {{"00000.mpls", genbd::Playlist{}}}));
     QVERIFY(window->playback().currentSource().titleKey.isEmpty());
     QCOMPARE(window->playback().page(), Page::Start);
-    QVERIFY(!fake->hasStarted());
+    QVERIFY(engine->intents.isEmpty());
 }
 
 void DiscMenusTest::hostilePictures_data() {
@@ -263,19 +254,18 @@ void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine_data() {
     QTest::addColumn<bool>("subtitle");
     QTest::addColumn<QString>("entry");
     QTest::addColumn<qint32>("stored");
-    QTest::addColumn<QByteArrayList>("sent"); // stream commands once the video starts
-    QTest::newRow("subtitle English")
-        << true << "English" << 2 << QByteArrayList{"sub_demux 1", "switch_audio 0"};
-    QTest::newRow("subtitle Disable") << true << "Disable" << 0 << QByteArrayList{"switch_audio 0"};
-    QTest::newRow("audio Japanese") << false << "Japanese DTS" << 2 << QByteArrayList{"switch_audio 1"};
-    QTest::newRow("audio Disable") << false << "Disable" << 0 << QByteArrayList{};
+    QTest::addColumn<QStringList>("sent"); // stream choices once the video starts
+    QTest::newRow("subtitle English") << true << "English" << 2 << QStringList{"subtitle 1", "audio 0"};
+    QTest::newRow("subtitle Disable") << true << "Disable" << 0 << QStringList{"audio 0"};
+    QTest::newRow("audio Japanese") << false << "Japanese DTS" << 2 << QStringList{"audio 1"};
+    QTest::newRow("audio Disable") << false << "Disable" << 0 << QStringList{};
 }
 
 void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine() {
     QFETCH(bool, subtitle);
     QFETCH(QString, entry);
     QFETCH(qint32, stored);
-    QFETCH(QByteArrayList, sent);
+    QFETCH(QStringList, sent);
     window->buildDiscMenus(choices);
     const QString key = window->playback().currentSource().titleKey;
     QMenu* list = popup(subtitle ? Subtitles : Audio);
@@ -285,25 +275,21 @@ void DiscMenusTest::streamChoicesAreStoredAndReachTheEngine() {
     QCOMPARE(subtitle ? window->discModel().subtitleChoice(key) : window->discModel().audioChoice(key),
              stored);
     QCOMPARE(list->activeAction(), action);
-    QVERIFY(!window->playback().hasEngine());
-    QVERIFY(!fake->hasStarted());
+    QVERIFY(engine->intents.isEmpty());
 
-    // The engine confirms the disc's two audio and two subtitle streams; the
-    // length answer after the video line shows when all were handled.
-    const QByteArray audio = "[lavf] stream 1: audio (ac3), -aid 0",
-                     subs = "[lavf] stream 3: subtitle (pgs), -sid 0";
-    fake->setScript({"Playing br://0.", audio, audio, subs, subs, "VIDEO:  [H264]  320x240  0bpp  25.000 fps",
-                     "ANS_LENGTH=600.00"});
+    // The engine confirms the disc's two audio and two subtitle streams.
     QLabel* length = window->part<QLabel>("lengthLabel");
     length->clear(); // the page shows the title's length already; the engine's answer sets it again
     window->BDMenuOperate(this->entry(PlayMovie));
-    QVERIFY(FakeEngine::waitUntil([&] { return length->text() == " 00:10:00"; }));
-    QVERIFY(engineCaughtUp(window->playback(), *fake));
-    QByteArrayList streams;
-    for (const QByteArray& command : fake->commands())
-        if (command.contains("sub_demux") || command.contains("switch_audio"))
-            streams << command;
-    QCOMPARE(streams, sent);
+    emit engine->playingStarted();
+    for (int n = 0; n < 2; ++n)
+        emit engine->audioStreamSeen();
+    for (int n = 0; n < 2; ++n)
+        emit engine->subtitleStreamSeen();
+    emit engine->videoStarted();
+    emit engine->lengthAnswered(600);
+    QCOMPARE(length->text(), QStringLiteral(" 00:10:00"));
+    QCOMPARE(engine->take().filter(QRegularExpression("^(audio|subtitle) ")), sent);
     // The counts match the disc's lists: its labelled mirrors stay.
     QCOMPARE(texts(menu("audioTrackMenu")), (QStringList{"Disable", "English AC3", "Japanese DTS"}));
     QCOMPARE(texts(menu("subtitleTrackMenu")), (QStringList{"Disable", "Japanese", "English"}));
@@ -325,49 +311,59 @@ void DiscMenusTest::entriesThatPlay() {
     window->buildDiscMenus(choices);
     QAction* action = which == PlayMovie ? entry(PlayMovie) : popup(DiscEntry(which))->actions().value(1);
     QVERIFY(action);
+    // The engine's command line and the folder it runs in: the process fake,
+    // started through a script that records that folder.
+    FakeEngine fake;
+    const QString cwdLog = fake.dir.filePath("cwd.txt"), wrapper = fake.dir.filePath("engine.sh");
+    QVERIFY(writeBytes(wrapper,
+                       "#!/bin/sh\npwd -P > '" + QFile::encodeName(cwdLog) + "'\nexec '" +
+                           QFile::encodeName(FakeEngine::program()) + "' \"$@\"\n",
+                       true));
+    window->setEnginePath(wrapper);
+    window->playback().setEngine(std::make_unique<MPlayerEngine>());
     window->BDMenuOperate(action);
     QCOMPARE(window->playback().currentSource().startSecond, start);
     QCOMPARE(window->playback().currentSource().titleChosen, which == Titles);
     if (which == Titles)
         QCOMPARE(window->playback().currentSource().titleKey, choices + "/BDMV/PLAYLIST/00001.mpls");
-    QVERIFY(fake->waitForStart());
-    const QStringList args = fake->arguments();
+    QVERIFY(fake.waitForStart());
+    const QStringList args = fake.arguments();
     const qsizetype at = args.indexOf(title);
     QVERIFY2(at >= 0, qPrintable(args.join(' ')));
     QCOMPARE(args.mid(at + 1, 2), (QStringList{"-bluray-device", choices}));
     if (start > 0)
-        QVERIFY(fake->waitForCommand(QByteArray("seek ") + QByteArray::number(start) + " 2"));
+        QVERIFY(fake.waitForCommand(QByteArray("seek ") + QByteArray::number(start) + " 2"));
     QCOMPARE(window->playListModel().size(), 1);
     QCOMPARE(window->playListModel().entries()[0].path, choices);
     QCOMPARE(window->playListModel().entries()[0].duration,
              QString(which == Titles ? "00:01:00" : "00:10:00"));
     // The engine runs in the disc's stream folder; the player stays where it was.
-    QCOMPARE(engineFolder(), QFileInfo(choices + "/BDMV/STREAM").canonicalFilePath());
+    QCOMPARE(QString::fromLocal8Bit(kzp::test::readBytes(cwdLog).trimmed()),
+             QFileInfo(choices + "/BDMV/STREAM").canonicalFilePath());
     QCOMPARE(QDir::currentPath(), playerFolder);
     // The chapter belongs to this title: a source opened next starts at its own start.
     QTemporaryDir dvd;
     window->addDvdFolder(dvd.path());
     QCOMPARE(window->playback().playingSource().path, dvd.path());
     QCOMPARE(window->playback().playClockMs(), qint64(0));
+    window->endEngine(); // before the fake's folder goes
 }
 
 void DiscMenusTest::chapterStepsWithinTheTitle() {
     window->buildDiscMenus(choices);
     window->BDMenuOperate(entry(PlayMovie));
-    QVERIFY(fake->waitForStart());
     // Stand at second 50, in the first chapter.
     window->seekToChapter(50000);
     window->DoRefreshGui();
-    QVERIFY(FakeEngine::waitUntil([&] { return window->playback().currentSecond() >= 50; }));
+    emit engine->positionAnswered();
+    QCOMPARE(window->playback().currentSecond(), qint64(50));
+    engine->take();
     window->PlayPre(); // no chapter before the first: nothing
-    QVERIFY(engineCaughtUp(window->playback(), *fake));
+    QCOMPARE(engine->take().filter("seek "), QStringList());
     window->PlayNext();
-    QVERIFY(fake->waitForCommand("seek 120 2"));
+    QCOMPARE(engine->take().filter("seek "), QStringList{"seek 120"});
     QVERIFY(window->playback().playClockMs() >= 120000 && window->playback().playClockMs() < 125000);
-    const QList<QByteArray> sent = fake->commands();
-    QCOMPARE(sent.count("seek 120 2"), 1);
-    QVERIFY(sent.indexOf("seek 120 2") > sent.indexOf("marker")); // it came from Next
-    QCOMPARE(window->playListModel().size(), 1);                  // a disc title steps chapters, not entries
+    QCOMPARE(window->playListModel().size(), 1); // a disc title steps chapters, not entries
 }
 
 // The window keeps painting while a big disc is read and its long menus
