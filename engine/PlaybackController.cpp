@@ -104,6 +104,18 @@ void PlaybackController::offerSource(const Source& source) {
     emit lengthTextChanged(QLatin1Char(' ') + elapsedText(current.length));
 }
 
+void PlaybackController::learnLength(const QString& path, qint64 seconds) {
+    if (current.path != path || current.length != 0)
+        return;
+    current.length = seconds;
+    if (!isStopped() && playing.path == path)
+        playing.length = seconds;
+    sliderMax = int(seconds);
+    emit sliderRangeChanged(sliderMax);
+    setSlider(slider);
+    emit lengthTextChanged(QLatin1Char(' ') + elapsedText(seconds));
+}
+
 void PlaybackController::showPage(Page page) {
     page_ = page;
     emit pageChanged(page);

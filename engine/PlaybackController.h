@@ -68,6 +68,9 @@ public:
     // A source chosen but not started (a disc on its page): Play starts it,
     // and the time row shows its length. Ignored while something plays.
     void offerSource(const Source& source);
+    // The length of the current source, found after its start (a file starts
+    // while it is probed): the slider's range and the time row take it.
+    void learnLength(const QString& path, qint64 seconds);
     // The folder the engine runs in: the last one a source named.
     QString engineFolder() const { return engineFolder_; }
     // Replaces the engine while nothing plays (tests put a fake in its place).

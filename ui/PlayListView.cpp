@@ -104,6 +104,16 @@ QString DRUI::probeDuration(const QString& file) {
 void DRUI::addFiles(const QStringList& paths) {
     if (paths.isEmpty() || isAddingFiles())
         return;
+    // The first file starts while the lengths are probed: the engine needs
+    // none of them, and the picture comes sooner. Its length reaches the
+    // slider once known. A file that plays already pauses or resumes after
+    // the probes instead, as the play button does.
+    const bool startsNow = controller->isStopped() || controller->playingSource().path != paths.first();
+    if (startsNow) {
+        Source first;
+        first.path = paths.first();
+        openSource(first, OpenMode::Anew);
+    }
     const std::optional<QStringList> durations = probeDurations(paths);
     if (!durations)
         return;
@@ -116,10 +126,14 @@ void DRUI::addFiles(const QStringList& paths) {
         probed.append(entry);
     }
     appendPlayListRows(playList.unlisted(probed));
+    if (startsNow) {
+        controller->learnLength(probed.first().path, parseDurationText(probed.first().duration));
+        markPlayingRow();
+        return;
+    }
     Source source;
     source.path = probed.first().path;
     source.length = parseDurationText(probed.first().duration);
-    // The same file already playing pauses or resumes, as the play button does.
     openSource(source, OpenMode::PauseOrResume);
 }
 

@@ -263,7 +263,7 @@ private slots:
                 QCoreApplication::sendEvent(&window, &drop);
                 othersRefused = !drop.isAccepted() && window.fileQuestions == 0 &&
                                 window.playListModel().size() == 1 && window.playback().isPlaying() &&
-                                window.playback().playingSource().path == first;
+                                window.playback().playingSource().path == files[0]; // plays while probed
             }
             // The batch starts probes in list order and a new one only when
             // one ended: with the pool full, the running ones are the first
@@ -294,6 +294,8 @@ private slots:
         QCOMPARE(durations, (QStringList{"00:00:05", "00:00:10", "00:00:11", "00:00:12", "00:00:13"}));
         QCOMPARE(window.playback().playingSource().path, files[0]);
         QCOMPARE(window.playback().currentSource().length, 10LL);
+        // It started before its length was known: the slider takes it since.
+        QCOMPARE(window.part<QSlider>("progressSlider")->maximum(), 10);
         QVERIFY(kzp::test::waitUntil([&] {
             window.update();
             return label->text().trimmed() == "gated 0.mp4";
