@@ -31,8 +31,7 @@ protected:
     }
 };
 
-// The intents so far, cleared; the resumes that follow seeks and snapshots left
-// out (when the controller resumes is its own test's concern).
+// The intents so far, cleared; when the controller resumes is its own test's concern.
 QStringList intents(IntentEngine* engine) {
     QStringList taken = engine->take();
     taken.removeAll(QStringLiteral("resume"));
@@ -51,7 +50,6 @@ class TestWindowEvents : public QObject {
         QVERIFY(QTest::qWaitForWindowActive(&window));
     }
 
-    // Builds the window with a fake of the engine interface in its controller.
     IntentEngine* build(DRUI& window) {
         window.setupWindow();
         return IntentEngine::install(window.playback());
