@@ -206,7 +206,7 @@ void MPlayerEngineTest::replacedEngineStaysQuiet() {
     w.fake.setScript({"@wait get_time_pos", "Exiting... (End of file)"});
     QSignalSpy ended(&w.engine, &Engine::ended);
     w.start("first.mkv");
-    QVERIFY(w.fake.waitForStart());
+    QVERIFY(w.fake.waitForCommand("volume 50 2"));
     w.fake.setScript({});
     w.start("second.mkv"); // kills the first engine
     QVERIFY(w.fake.waitForCommand("volume 50 2", 2));
