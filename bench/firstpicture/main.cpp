@@ -133,11 +133,21 @@ private:
 };
 
 // Runs the event loop until `done` or `ms` have passed; whether `done` came.
+// Sleeps between looks (every 2 ms), so that the wait takes no core from the
+// engine or the window.
 template <typename Done> bool runUntil(Done done, int ms) {
-    QElapsedTimer guard;
-    guard.start();
-    while (!done() && guard.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer look;
+    look.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&look, &QTimer::timeout, &loop, [&] {
+        if (done())
+            loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    look.start(2);
+    loop.exec();
     return done();
 }
 
@@ -240,8 +250,7 @@ PlayerRun playerRun(OpenWindow& window, ColourWatch& watch, const QPoint& centre
     return run;
 }
 
-// Stops playback and waits until the engine (and the probe) have ended, the
-// play list is empty again and the window is idle.
+// Stops playback, waits until the engine has ended, and lets the window idle.
 void resetPlayer(OpenWindow& window) {
     window.StopBtn();
     runUntil([&] { return !mplayerSession(window.playback()).isRunning(); }, 10000);
