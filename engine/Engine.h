@@ -30,6 +30,9 @@ class Engine : public QObject {
 public:
     using QObject::QObject;
 
+    // A chance to learn, once and beside the window, what every start would
+    // otherwise find out anew; `program` is the engine that starts will run.
+    virtual void prepare(const QString& program) { Q_UNUSED(program); }
     // Starts an engine for the source (one still held is killed first and
     // never reports again), sets its volume and goes to the start second.
     virtual void start(const QString& program, const EngineStart& start) = 0;

@@ -26,6 +26,8 @@ public:
     // An engine was started and not ended on purpose (it may have exited).
     bool hasEngine() const { return process != nullptr; }
     bool isRunning() const;
+    // A variable the engines started from now on get besides the player's own.
+    void setEnvironmentValue(const QByteArray& name, const QByteArray& value);
     // Output read while paused waits until it is resumed.
     void setOutputPaused(bool paused);
     bool isOutputPaused() const { return outputPaused; }
@@ -72,6 +74,7 @@ private:
     void finish(bool askFirst);
 
     QProcess* process = nullptr;
+    QList<QPair<QByteArray, QByteArray>> extraEnvironment;
     bool outputPaused = false;
     bool readScheduled = false;
     bool skippingLongLine = false; // dropping the rest of an overlong line

@@ -1,8 +1,10 @@
 #include "engine/MPlayerEngine.h"
 
+#include <QProcess>
 #include <QTimer>
 
 #include "engine/EngineCommands.h"
+#include "tools/launcher/VideoOutput.h"
 
 namespace {
 
@@ -22,6 +24,23 @@ MPlayerEngine::MPlayerEngine(QObject* parent) : Engine(parent) {
     connect(&session, &EngineSession::videoStarted, this, &Engine::videoStarted);
     connect(&session, &EngineSession::screenshotReported, this, &MPlayerEngine::handleScreenshot);
     connect(&session, &EngineSession::ended, this, &Engine::ended);
+}
+
+void MPlayerEngine::prepare(const QString& program) {
+    if (asking)
+        return;
+    asking = new QProcess(this);
+    asking->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(asking, &QProcess::finished, this, [this] {
+        // One short line in the launcher's own shape, for this display, or nothing.
+        const QByteArray line = asking->read(256).trimmed();
+        if (displayFactsFromText(line, qgetenv("DISPLAY")))
+            session.setEnvironmentValue(QByteArrayLiteral("KZP_DISPLAY_FACTS"), line);
+    });
+    // Once the event loop runs: the window is built and shown first.
+    QTimer::singleShot(0, asking, [this, program] {
+        asking->start(program, {QStringLiteral("--display-facts")}, QIODevice::ReadOnly);
+    });
 }
 
 void MPlayerEngine::start(const QString& program, const EngineStart& start) {

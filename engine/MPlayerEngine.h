@@ -8,12 +8,17 @@
 #include "engine/EngineSession.h"
 #include "engine/Snapshots.h"
 
+class QProcess;
+
 class MPlayerEngine : public Engine {
     Q_OBJECT
 
 public:
     explicit MPlayerEngine(QObject* parent = nullptr);
 
+    // Asks the launcher what the display offers, so that each start skips
+    // that question (it costs tens of milliseconds before the engine runs).
+    void prepare(const QString& program) override;
     void start(const QString& program, const EngineStart& start) override;
     bool hasEngine() const override { return session.hasEngine(); }
     bool isRunning() const override { return session.isRunning(); }
@@ -40,6 +45,7 @@ private:
     void handleScreenshot(const QByteArray& line);
     void collectShot(const QByteArray& reported, QString name, int attemptsLeft);
 
+    QProcess* asking = nullptr; // the launcher answering prepare()
     EngineSession session;
     EngineSnapshots shots; // the user's pending snapshot requests
 };

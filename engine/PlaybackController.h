@@ -44,6 +44,8 @@ public:
 
     // ---- set-up ----
     void setEngineProgram(const QString& path) { engineProgram = path; }
+    // Lets the engine learn what every start needs before the first one.
+    void prepareEngine() { engine->prepare(engineProgram); }
     QString engineProgramPath() const { return engineProgram; }
     // The engine's screenshot prefix and where snapshots are saved from.
     void setDataFolder(const QString& folder) { dataFolder = folder; }

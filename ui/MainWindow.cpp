@@ -147,6 +147,7 @@ DRUI::DRUI(QWidget* parent, Qt::WindowFlags flags) : QMainWindow(parent, flags) 
 
     controller = new PlaybackController(this);
     setEnginePath(QString());
+    controller->prepareEngine();
     controller->setWindowIdProvider([this] { return videoSurface ? quint64(videoSurface->winId()) : 0; });
     connectController();
 }

@@ -74,6 +74,8 @@ private slots:
     void launcherRewritesAndExecs();
     void videoOutputForDisplay_data();
     void videoOutputForDisplay();
+    void displayFactsTextRefused_data();
+    void displayFactsTextRefused();
     void hardwareOpenGlFromServer_data();
     void hardwareOpenGlFromServer();
     void videoOptionsFollowOutput();
@@ -161,6 +163,34 @@ void LaunchersTest::videoOutputForDisplay() {
     QCOMPARE(choice.options, options);
     // Only the output that leaves the bars unpainted needs them kept black.
     QCOMPARE(choice.blackBars, !options.isEmpty());
+    // Facts handed over in the launcher's variable choose the same.
+    const std::optional<DisplayFacts> told = displayFactsFromText(displayFactsText(":7", facts), ":7");
+    QVERIFY(told);
+    QCOMPARE(chooseVideoOutput(*told).outputs, outputs);
+}
+
+// The variable is trusted only in its exact shape and for the display the
+// engine will use; anything else makes the launcher ask the display itself.
+void LaunchersTest::displayFactsTextRefused_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("display");
+    const QByteArray good = "reachable=1 xv=0 glx=1 hwgl=0 display=:7";
+    QTest::newRow("another display") << good << QByteArray(":8");
+    QTest::newRow("no display") << QByteArray("reachable=1 xv=0 glx=1 hwgl=0 display=") << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray(":7");
+    QTest::newRow("a field more") << good + " xv=1" << QByteArray(":7");
+    QTest::newRow("a field missing") << QByteArray("reachable=1 xv=0 glx=1 display=:7") << QByteArray(":7");
+    QTest::newRow("fields swapped") << QByteArray("xv=0 reachable=1 glx=1 hwgl=0 display=:7")
+                                    << QByteArray(":7");
+    QTest::newRow("not a flag") << QByteArray("reachable=1 xv=2 glx=1 hwgl=0 display=:7") << QByteArray(":7");
+    QTest::newRow("long flag") << QByteArray("reachable=11 xv=0 glx=1 hwgl=0 display=:7") << QByteArray(":7");
+    QTest::newRow("line break") << good + "\n" << QByteArray(":7");
+}
+
+void LaunchersTest::displayFactsTextRefused() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, display);
+    QVERIFY(!displayFactsFromText(text, display));
 }
 
 void LaunchersTest::hardwareOpenGlFromServer_data() {

@@ -1,5 +1,7 @@
 #include "tools/launcher/VideoOutput.h"
 
+#include <cstring>
+
 #include "tools/launcher/EngineArguments.h"
 
 namespace {
@@ -11,6 +13,37 @@ bool mesaTrue(const QByteArray& value) {
 }
 
 } // namespace
+
+QByteArray displayFactsText(const QByteArray& display, const DisplayFacts& facts) {
+    auto flag = [](bool value) { return value ? '1' : '0'; };
+    return QByteArrayLiteral("reachable=") + flag(facts.reachable) + " xv=" + flag(facts.xvImagePort) +
+           " glx=" + flag(facts.glx) + " hwgl=" + flag(facts.hardwareGl) + " display=" + display;
+}
+
+std::optional<DisplayFacts> displayFactsFromText(const QByteArray& text, const QByteArray& display) {
+    // Exactly the shape written above, for this display: anything else is
+    // not ours to trust.
+    const QList<QByteArray> fields = text.split(' ');
+    if (fields.size() != 5 || fields[4] != "display=" + display || display.isEmpty())
+        return std::nullopt;
+    const char* const names[] = {"reachable=", "xv=", "glx=", "hwgl="};
+    bool values[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray& field = fields[i];
+        if (!field.startsWith(names[i]) || field.size() != qsizetype(std::strlen(names[i])) + 1)
+            return std::nullopt;
+        const char value = field.back();
+        if (value != '0' && value != '1')
+            return std::nullopt;
+        values[i] = value == '1';
+    }
+    DisplayFacts facts;
+    facts.reachable = values[0];
+    facts.xvImagePort = values[1];
+    facts.glx = values[2];
+    facts.hardwareGl = values[3];
+    return facts;
+}
 
 bool hardwareOpenGl(const QStringList& serverExtensions, const GlEnvironment& environment) {
     if (mesaTrue(environment.alwaysSoftware) || mesaTrue(environment.alwaysIndirect))

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // What the launcher learnt about the X display the engine is going to draw on.
 struct DisplayFacts {
     bool reachable = false;   // the display could be opened
@@ -11,6 +13,15 @@ struct DisplayFacts {
     bool glx = false;         // the server offers GLX at all
     bool hardwareGl = false;  // OpenGL would run on a GPU, not in a software rasteriser
 };
+
+// The facts as one line naming the display they belong to, for the variable
+// KZP_DISPLAY_FACTS: a player that asked once ("Player.exe --display-facts")
+// spares every later launch the question, which costs tens of milliseconds
+// before the engine can start.
+QByteArray displayFactsText(const QByteArray& display, const DisplayFacts& facts);
+// The facts of such a line when it names `display`; nothing for any other
+// text (the launcher then asks the display itself).
+std::optional<DisplayFacts> displayFactsFromText(const QByteArray& text, const QByteArray& display);
 
 // Environment variables with which Mesa renders in software whatever the hardware.
 struct GlEnvironment {

@@ -34,6 +34,13 @@ int main(int argc, char** argv) {
         return 1;
 #endif
 
+    // Asked once by the player: what the display offers, as one line.
+    if (argc == 2 && std::strcmp(argv[1], "--display-facts") == 0) {
+        const QByteArray line = displayFactsText(qgetenv("DISPLAY"), probeDisplay()) + '\n';
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        return 0;
+    }
+
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QFile::decodeName(argv[i]));
@@ -43,7 +50,9 @@ int main(int argc, char** argv) {
     QByteArray videoOutput = qgetenv("KZP_VO");
     QStringList videoOptions;
     if (videoOutput.isEmpty() && arguments.contains(QStringLiteral("-vo"))) {
-        const VideoOutputChoice choice = chooseVideoOutput(probeDisplay());
+        const std::optional<DisplayFacts> told =
+            displayFactsFromText(qgetenv("KZP_DISPLAY_FACTS"), qgetenv("DISPLAY"));
+        const VideoOutputChoice choice = chooseVideoOutput(told ? *told : probeDisplay());
         videoOutput = choice.outputs.toLocal8Bit();
         videoOptions = choice.options;
         if (choice.blackBars)
