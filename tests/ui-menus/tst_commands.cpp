@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "MenusTestSupport.h"
+#include "common/ShippedLanguages.h"
 #include "config/IniFile.h"
 #include "ui/Commands.h"
 
@@ -70,17 +71,8 @@ class TestCommands : public QObject {
 
 private slots:
     void initTestCase() {
-        // A scratch copy of the shipped captions: switching languages writes config.ini.
-        const QString shipped = QCoreApplication::applicationDirPath();
         QVERIFY(app.isValid());
-        QVERIFY(QDir().mkpath(app.filePath("Languages")));
-        QVERIFY(QFile::copy(shipped + "/config.ini", app.filePath("config.ini")));
-        const QStringList files = QDir(shipped + "/Languages").entryList({"*.ini"}, QDir::Files);
-        QCOMPARE(files.size(), 6);
-        for (const QString& file : files)
-            QVERIFY(QFile::copy(shipped + "/Languages/" + file, app.filePath("Languages/" + file)));
-        QVERIFY(LanguageManager::useFolder(app.path()));
-        QCOMPARE(LanguageManager::instance().languages().size(), files.size());
+        QCOMPARE(useShippedLanguagesIn(app.path()), 6);
         registerPlayListInfoType();
     }
     void cleanupTestCase() { window.reset(); }

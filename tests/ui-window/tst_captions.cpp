@@ -20,6 +20,7 @@
 #include <QToolTip>
 
 #include "common/Files.h"
+#include "common/ShippedLanguages.h"
 #include "common/TestEnv.h"
 #include "common/Wait.h"
 #include "config/DataFolder.h"
@@ -151,17 +152,8 @@ class TestCaptions : public QObject {
 
 private slots:
     void initTestCase() {
-        // A scratch copy of the shipped captions: switching languages writes config.ini.
-        const QString shipped = QCoreApplication::applicationDirPath();
         QVERIFY(app.isValid());
-        QVERIFY(QDir().mkpath(app.filePath("Languages")));
-        QVERIFY(QFile::copy(shipped + "/config.ini", app.filePath("config.ini")));
-        const QStringList files = QDir(shipped + "/Languages").entryList({"*.ini"}, QDir::Files);
-        QCOMPARE(files.size(), 6);
-        for (const QString& file : files)
-            QVERIFY(QFile::copy(shipped + "/Languages/" + file, app.filePath("Languages/" + file)));
-        QVERIFY(LanguageManager::useFolder(app.path()));
-        QCOMPARE(LanguageManager::instance().languages().size(), files.size());
+        QCOMPARE(useShippedLanguagesIn(app.path()), 6);
 
         // Measurements mean something only with the player's fonts.
         QCOMPARE(QFontInfo(QFont(QStringLiteral("Calibri"), 11)).family(), QStringLiteral("Carlito"));
