@@ -79,21 +79,7 @@ void PlaybackController::setState(PlaybackState next) {
     // The play button and the play/pause entry follow the state alone: once
     // nothing plays, however it ended, they offer Play, which starts the
     // current source again (a Pause left there would go to a stopped engine).
-    switch (next) {
-    case PlaybackState::Playing:
-        emit playIconChanged(true);
-        emit playPauseEntryChanged("MainWnd/Pause", QStringLiteral("Pause"));
-        break;
-    case PlaybackState::Paused:
-        emit playIconChanged(false);
-        emit playPauseEntryChanged("MainWnd/Resume", QStringLiteral("Resume"));
-        break;
-    case PlaybackState::Idle:
-    case PlaybackState::Stopped:
-        emit playIconChanged(false);
-        emit playPauseEntryChanged("MainWnd/Play", QStringLiteral("Play"));
-        break;
-    }
+    emit playIconChanged(next == PlaybackState::Playing);
     emit stateChanged(next);
 }
 

@@ -144,8 +144,6 @@ signals:
     void lengthTextChanged(const QString& text);
     // The play button shows pause while playing, play otherwise.
     void playIconChanged(bool showsPause);
-    // The play/pause entry of the Controls menu: caption key and data.
-    void playPauseEntryChanged(const char* captionKey, const QString& data);
     void volumeChanged(int value, bool muted);
     // A start is being prepared: the recent list and the menus are settled
     // before the engine starts.

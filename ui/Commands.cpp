@@ -162,3 +162,16 @@ const CommandRow* CommandTable::find(MenuId menu, QStringView data) {
             return &row;
     return nullptr;
 }
+
+Command CommandTable::playEntry(PlaybackState state) {
+    switch (state) {
+    case PlaybackState::Playing:
+        return Command::Pause;
+    case PlaybackState::Paused:
+        return Command::Resume;
+    case PlaybackState::Idle:
+    case PlaybackState::Stopped:
+        break;
+    }
+    return Command::Play;
+}

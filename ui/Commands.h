@@ -107,4 +107,7 @@ public:
     // The row of `menu` whose data is `data`; nullptr when none is (an entry
     // that comes and goes).
     static const CommandRow* find(MenuId menu, QStringView data);
+    // What the Play entry offers in `state`: Pause while playing, Resume
+    // while paused, Play once nothing plays (it starts the current source).
+    static Command playEntry(PlaybackState state);
 };

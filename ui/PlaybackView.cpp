@@ -19,6 +19,7 @@
 #include "config/DataFolder.h"
 #include "config/LanguageManager.h"
 #include "config/RecentFiles.h"
+#include "ui/Commands.h"
 #include "util/TimeFormat.h"
 
 namespace {
@@ -88,7 +89,12 @@ int valueUnder(const QSlider* slider, const QPoint& point) {
 void DRUI::connectController() {
     PlaybackController* c = controller;
     connect(c, &PlaybackController::pageChanged, this, &DRUI::showPage);
-    connect(c, &PlaybackController::stateChanged, this, [this] {
+    connect(c, &PlaybackController::stateChanged, this, [this](PlaybackState state) {
+        if (const CommandRow* row = CommandTable::row(CommandTable::playEntry(state));
+            row && playPauseAction) {
+            playPauseAction->setText(row->caption());
+            playPauseAction->setData(row->dataText());
+        }
         updateMenuStates();
         if (controller->isStopped())
             markPlayingRow(); // takes the mark away
@@ -118,13 +124,6 @@ void DRUI::connectController() {
             playButton->setIcon(
                 QIcon(showsPause ? QStringLiteral(":/image/pause.png") : QStringLiteral(":/image/play.png")));
     });
-    connect(c, &PlaybackController::playPauseEntryChanged, this,
-            [this](const char* key, const QString& data) {
-                if (!playPauseAction)
-                    return;
-                playPauseAction->setText(caption(key));
-                playPauseAction->setData(data);
-            });
     connect(c, &PlaybackController::volumeChanged, this, [this](int value, bool muted) {
         if (volumeSlider)
             volumeSlider->setValue(value);
