@@ -1,6 +1,6 @@
 #include "engine/EngineCommands.h"
 
-QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, const EngineSource& source) {
+QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, const Source& source) {
     QStringList arguments{QStringLiteral("-demuxer"), QStringLiteral("lavf"), QStringLiteral("-ni"),
                           QStringLiteral("-slave"), QStringLiteral("-quiet")};
     arguments << QStringLiteral("-wid") << QString::number(windowId);

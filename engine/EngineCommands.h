@@ -6,23 +6,15 @@
 #include <QString>
 #include <QStringList>
 
-#include "util/SourceKind.h"
+#include "engine/Source.h"
 
 // How long a quit may take before the engine is killed (window close, rebuild).
 inline constexpr int kEngineQuitGraceMs = 1500;
 
-struct EngineSource {
-    QString path; // file, DVD folder or disc folder
-    SourceKind kind = SourceKind::File;
-    bool titleChosen = false; // a Blu-ray title was picked
-    bool hasTitle = false;    // ... and its number is known
-    int title = 0;
-};
-
 // The full argument list: fixed options, the window to draw into, the
 // screenshot prefix (the data folder, trailing separator included), the
 // source-kind options and the source path last.
-QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, const EngineSource& source);
+QStringList engineArguments(quint64 windowId, const QString& screenshotFolder, const Source& source);
 
 // The name the engine prints after "Playing ": the source argument, which is
 // the last one, or, where the last one is the value of a "-...-device" option,

@@ -45,12 +45,8 @@ void EngineSession::start(const QString& program, const QStringList& arguments,
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     if (!workingDirectory.isEmpty())
         process->setWorkingDirectory(workingDirectory);
-    if (!extraEnvironment.isEmpty()) {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const auto& [name, value] : std::as_const(extraEnvironment))
-            environment.insert(QString::fromLocal8Bit(name), QString::fromLocal8Bit(value));
+    if (!environment.isEmpty())
         process->setProcessEnvironment(environment);
-    }
     dropped = 0;
     // Ahead of the parser and never paused: the output waiting unread stays
     // bounded, whether or not the parser takes the lines.
@@ -76,12 +72,9 @@ void EngineSession::start(const QString& program, const QStringList& arguments,
 }
 
 void EngineSession::setEnvironmentValue(const QByteArray& name, const QByteArray& value) {
-    for (auto& [known, stored] : extraEnvironment)
-        if (known == name) {
-            stored = value;
-            return;
-        }
-    extraEnvironment.append({name, value});
+    if (environment.isEmpty())
+        environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLocal8Bit(name), QString::fromLocal8Bit(value));
 }
 
 void EngineSession::send(const QByteArray& command) {

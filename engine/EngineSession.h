@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -74,7 +75,7 @@ private:
     void finish(bool askFirst);
 
     QProcess* process = nullptr;
-    QList<QPair<QByteArray, QByteArray>> extraEnvironment;
+    QProcessEnvironment environment; // empty: the player's own
     bool outputPaused = false;
     bool readScheduled = false;
     bool skippingLongLine = false; // dropping the rest of an overlong line

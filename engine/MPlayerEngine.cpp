@@ -44,16 +44,11 @@ void MPlayerEngine::prepare(const QString& program) {
 }
 
 void MPlayerEngine::start(const QString& program, const EngineStart& start) {
-    EngineSource source;
-    source.path = start.source.path;
-    source.kind = start.source.kind;
-    source.titleChosen = start.source.titleChosen;
-    source.hasTitle = start.source.hasTitle;
-    source.title = start.source.title;
     // Screenshot reports of this engine are taken from this folder only, and
     // only for requests made from now on.
     shots.begin(start.shotFolder);
-    session.start(program, engineArguments(start.windowId, start.shotFolder, source), start.workingFolder);
+    session.start(program, engineArguments(start.windowId, start.shotFolder, start.source),
+                  start.workingFolder);
     session.send(engine_commands::volume(qBound(0, start.volume, 100)));
     if (start.source.startSecond > 0)
         session.send(engine_commands::seek(start.source.startSecond));

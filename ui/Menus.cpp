@@ -7,16 +7,12 @@
 
 #include <QAction>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QIcon>
 #include <QKeySequence>
 #include <QMenu>
-#include <QProcess>
 #include <QPushButton>
-#include <QTimer>
 #include <QUrl>
 
 #include "config/DataFolder.h"

@@ -139,7 +139,7 @@ double bareEngineCpu(const QString& clip, const QSize& size, const QByteArray& o
     surface.show();
     runFor(500);
     QTemporaryDir data;
-    EngineSource source;
+    Source source;
     source.path = clip;
     QStringList arguments = engineArguments(quint64(surface.winId()), data.path() + '/', source);
     adaptEngineArguments(arguments, output, "null", options);

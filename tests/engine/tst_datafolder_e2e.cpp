@@ -98,7 +98,7 @@ void DataFolderEndToEndTest::playsAndSnapshotsIntoOddFolder() {
     surface.show();
     QVERIFY(QTest::qWaitForWindowExposed(&surface));
 
-    EngineSource source;
+    Source source;
     source.path = clip;
     QProcess engine;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

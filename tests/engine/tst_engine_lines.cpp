@@ -213,7 +213,7 @@ void EngineLinesTest::arguments() {
     QFETCH(bool, hasTitle);
     QFETCH(QString, path);
     QFETCH(QStringList, tail);
-    EngineSource source;
+    Source source;
     source.kind = SourceKind(kind);
     source.titleChosen = titleChosen;
     source.hasTitle = hasTitle;

@@ -180,7 +180,7 @@ void VideoFitEndToEndTest::pictureFitsWithAspectKept() {
     QTRY_COMPARE(surface->size(), first);
 
     QTemporaryDir data;
-    EngineSource source;
+    Source source;
     source.path = media.filePath(clip + ".mkv");
     QProcess engine;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
