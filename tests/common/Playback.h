@@ -21,10 +21,13 @@ inline EngineSession& mplayerSession(const PlaybackController& controller) {
     return static_cast<MPlayerEngine&>(controller.playbackEngine()).processSession();
 }
 
-// Everything the controller wrote so far has reached the fake engine: a poll
+// Everything written to the engine so far has reached the fake engine: a poll
 // written after it has arrived.
-inline bool engineCaughtUp(PlaybackController& controller, const FakeEngine& fake) {
+inline bool engineCaughtUp(Engine& engine, const FakeEngine& fake) {
     const int polls = fake.count("get_time_pos");
-    controller.playbackEngine().askTimes();
+    engine.askTimes();
     return fake.waitForCommand("get_time_pos", polls + 1);
+}
+inline bool engineCaughtUp(PlaybackController& controller, const FakeEngine& fake) {
+    return engineCaughtUp(controller.playbackEngine(), fake);
 }

@@ -30,11 +30,7 @@ struct Wire {
         return how;
     }
     // Everything written so far has reached the engine.
-    bool caughtUp() {
-        const int polls = fake.count("get_time_pos");
-        engine.askTimes();
-        return fake.waitForCommand("get_time_pos", polls + 1);
-    }
+    bool caughtUp() { return engineCaughtUp(engine, fake); }
 };
 
 } // namespace
